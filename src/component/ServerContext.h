@@ -1,0 +1,25 @@
+// What one server thread holds: its message loop, the ModSQL settings record shared by every
+// instance on it, and the diagnostics sink.
+#pragma once
+
+#include <memory>
+
+#include "db/ModSQL.h"
+#include "platform/MessageLoop.h"
+#include "rilo/Diagnostics.h"
+
+namespace rilo::component {
+
+struct ServerContext {
+  explicit ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink)
+      : loop(std::move(clock)), diagnostics(std::move(sink)) {}
+
+  platform::MessageLoop loop;
+  db::DbSettings settings;
+  std::shared_ptr<DiagnosticsSink> diagnostics;  // may be empty
+
+  /// Writes to the sink when there is one. Never throws.
+  void Log(LogLevel level, std::string_view where, std::string_view message) const noexcept;
+};
+
+}  // namespace rilo::component

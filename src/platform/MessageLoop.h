@@ -1,0 +1,69 @@
+// The server thread's message loop: posted calls and timers, delivered on one thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "rilo/Clock.h"
+
+namespace rilo::platform {
+
+/// Identifies a timer of one loop. Ids are never reused, so a stale id touches nothing.
+using TimerId = std::uint64_t;
+
+class MessageLoop {
+ public:
+  /// The loop belongs to the thread that constructs it until BindToCurrentThread is called.
+  explicit MessageLoop(std::shared_ptr<Clock> clock);
+  ~MessageLoop();
+  MessageLoop(const MessageLoop&) = delete;
+  MessageLoop& operator=(const MessageLoop&) = delete;
+
+  Clock& clock() const;
+
+  /// Makes the calling thread the loop's thread.
+  void BindToCurrentThread();
+  bool IsInLoopThread() const;
+
+  /// Queues `call` to run on the loop thread and wakes the loop. Safe from any thread.
+  void Post(std::function<void()> call);
+
+  /// Serves posted calls and due ticks until Quit is called. Loop thread only.
+  void Run();
+  /// Serves until the clock reaches `deadline` (or Quit). Loop thread only.
+  void RunUntil(Clock::TimePoint deadline);
+  /// Serves until `done()` holds after a message or the clock reaches `deadline`.
+  bool RunUntil(const std::function<bool()>& done, Clock::TimePoint deadline);
+  /// Makes Run return. Safe from any thread.
+  void Quit();
+
+  /// Runs every posted call and every due tick that waits at this moment, nested jobs
+  /// included, then returns. Loop thread only.
+  void ProcessPendingMessages();
+
+  /// Blocks the loop thread for `ms`; nothing is served meanwhile.
+  void Sleep(std::chrono::milliseconds ms);
+
+  // Timers. Loop thread only. A timer ticks when it is enabled, its period is above 0 and
+  // its period has passed since it was last enabled, given a period, or ticked. A tick of a
+  // timer whose previous tick is still running (suspended in ProcessPendingMessages) is held
+  // back until that run returns, so no tick handler runs nested inside itself.
+
+  TimerId CreateTimer(std::function<void()> on_tick);
+  void DestroyTimer(TimerId id);
+  /// Sets the period and restarts the countdown. Refuses (returns false, keeps the old
+  /// period) a negative period or one too large to schedule.
+  bool SetTimerPeriod(TimerId id, std::int64_t period_ms);
+  /// Enabling restarts the countdown.
+  void SetTimerEnabled(TimerId id, bool enabled);
+  bool TimerEnabled(TimerId id) const;
+  std::int64_t TimerPeriod(TimerId id) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace rilo::platform
