@@ -40,7 +40,7 @@ test-asan:
 test-tsan: deps
 	cmake -S . -B build-tsan -DRILO_SANITIZE=thread -DRILO_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build build-tsan -j $(JOBS) --target platform_tests component_tests api_tests
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L 'platform|component|api' --timeout 300
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -L 'platform_tests|component_tests|api_tests' --timeout 300
 
 test-sanitizers: test-asan test-tsan
 
