@@ -1,0 +1,51 @@
+#include "jobs/SummaryQueries.h"
+
+#include <stdexcept>
+
+#include "db/ModSQL.h"
+#include "db/SqlText.h"
+
+namespace rilo::jobs {
+
+std::string CategoryColumn(const db::Value& category) {
+  if (db::IsNull(category)) throw std::invalid_argument("a service category without a name");
+  const std::string name = db::ValueToText(category);
+  const std::string alias = db::SqlNameFilter(name);
+  // An empty quoted alias makes the server reject the whole query, and every category's
+  // takings with it: leave this one category out instead.
+  if (db::IsBlank(alias)) {
+    throw std::invalid_argument("service category \"" + name + "\" leaves no column name");
+  }
+  std::string column =
+      "sum(case when (销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= '";
+  column += db::EscapeLiteral(name);
+  column += "' then 售价 else 0 end) as \"";
+  column += db::EscapeQuotedIdentifier(alias);
+  column += "\",";
+  return column;
+}
+
+std::string SummaryQueryTail(std::string_view business_date, std::string_view store) {
+  std::string tail =
+      "sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 From [销售详情] "
+      "Where CONVERT(varchar(100), 消费日期, 23) = '";
+  tail += db::EscapeLiteral(business_date);
+  tail += "' and 所属分店 = '";
+  tail += db::EscapeLiteral(store);
+  tail += "'";
+  return tail;
+}
+
+std::string MembershipQuery(std::string_view business_date, std::string_view store) {
+  std::string query =
+      "Select sum(case when 操作类型 ='会员办卡' then 消费金额 else 0 end) as 会员开卡,"
+      "sum(case when 操作类型 ='会员续卡' then 消费金额 else 0 end) as 会员续卡 From [会员记录]  "
+      "Where CONVERT(varchar(100), 办理日期, 23) = '";
+  query += db::EscapeLiteral(business_date);
+  query += "' and 所属分店 = '";
+  query += db::EscapeLiteral(store);
+  query += "'";
+  return query;
+}
+
+}  // namespace rilo::jobs
