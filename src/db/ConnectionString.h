@@ -12,7 +12,8 @@ namespace rilo::db {
 
 class ConnectionString {
  public:
-  /// Throws DbError(kUsage) for text that cannot be read (an unterminated quote).
+  /// Throws DbError(kUsage) for text that cannot be read (an unterminated quote, text after a
+  /// closing quote, a part without '='). Blanks around unquoted values are dropped.
   static ConnectionString Parse(std::string_view text);
 
   /// The value of `keyword` (case-insensitive, surrounding blanks of the keyword ignored); the
@@ -26,8 +27,9 @@ class ConnectionString {
 };
 
 /// `value` as it must be written after "key=" so it stays one value: unchanged when it holds
-/// no ';' and no quote character and does not start with a blank; otherwise in double quotes
-/// (or single quotes when it holds a double quote), the quote doubled inside.
+/// no ';' and no quote character and neither starts nor ends with a blank (the reader drops
+/// such blanks of unquoted values); otherwise in double quotes (or single quotes when it holds
+/// a double quote), the quote doubled inside.
 std::string QuoteConnectionValue(std::string_view value);
 
 /// The connection string with every password value replaced by "***", for diagnostics.
