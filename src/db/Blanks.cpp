@@ -6,24 +6,26 @@
 namespace rilo::db {
 namespace {
 
-constexpr std::string_view kSpace = " ";
-constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+// Store names are typed on Chinese keyboards, where the full-width space is as common as the
+// ASCII one.
+constexpr std::string_view kStoreNameBlanks[] = {" ", "\xE3\x80\x80"};
 
 }  // namespace
 
 std::string TrimStoreName(std::string_view MyDpName) {
-  auto starts_blank = [](std::string_view s) {
-    return s.starts_with(kSpace)              ? kSpace.size()
-           : s.starts_with(kIdeographicSpace) ? kIdeographicSpace.size()
-                                              : 0;
-  };
-  auto ends_blank = [](std::string_view s) {
-    return s.ends_with(kSpace)              ? kSpace.size()
-           : s.ends_with(kIdeographicSpace) ? kIdeographicSpace.size()
-                                            : 0;
-  };
-  while (const std::size_t n = starts_blank(MyDpName)) MyDpName.remove_prefix(n);
-  while (const std::size_t n = ends_blank(MyDpName)) MyDpName.remove_suffix(n);
+  for (bool trimmed = true; trimmed;) {
+    trimmed = false;
+    for (std::string_view blank : kStoreNameBlanks) {
+      if (MyDpName.starts_with(blank)) {
+        MyDpName.remove_prefix(blank.size());
+        trimmed = true;
+      }
+      if (MyDpName.ends_with(blank)) {
+        MyDpName.remove_suffix(blank.size());
+        trimmed = true;
+      }
+    }
+  }
   return std::string(MyDpName);
 }
 
