@@ -1,0 +1,90 @@
+#include "refresh/LinkedServer.h"
+
+#include <chrono>
+
+#include "component/Instance.h"
+#include "db/SqlText.h"
+#include "db/access/Connection.h"
+#include "refresh/LeaveForHandler.h"
+
+namespace rilo::refresh {
+namespace {
+
+// SQL Server's "The server 'ITSV' already exists."
+constexpr long kServerExistsError = 15028;
+
+void CloseIfOpen(db::Connection& connection) {
+  if (connection.State() == db::ObjectState::kOpen) connection.Close();
+}
+
+// A link left by a run that was killed would send this run to whatever server and login
+// it names; replace it rather than read through it.
+void AddLinkedServer(component::Instance& self, db::Connection& connection,
+                     const std::string& statement) {
+  try {
+    connection.Execute(statement);
+  } catch (const db::DbError& e) {
+    if (e.native_code() != kServerExistsError) throw;
+    self.context().Log(LogLevel::kInfo, "LinkMainServer", "replacing a stale ITSV");
+    connection.Execute(kUnlinkStatement);
+    connection.Execute(statement);
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> LinkStatements(const db::DbSettings& settings) {
+  return {
+      "exec sp_addlinkedserver 'ITSV' , '' , 'SQLOLEDB' , '" +
+          db::EscapeLiteral(settings.MainServer) + "'",
+      "exec sp_addlinkedsrvlogin 'ITSV' , 'false' , null , '" +
+          db::EscapeLiteral(settings.MainUser) + "' , '" +
+          db::EscapeLiteral(settings.MainPassword) + "'",
+  };
+}
+
+void LinkMainServer(component::Instance& self) {
+  const db::DbSettings& settings = self.settings();
+  const std::vector<std::string> statements = LinkStatements(settings);
+  const std::vector<std::string> secrets = {settings.MainPassword,
+                                            db::EscapeLiteral(settings.MainPassword)};
+  std::string step = "opening the local connection";
+  db::Connection connection;
+  LeaveForHandler(
+      self.context(), "LinkMainServer", step, secrets,
+      [&] {
+        connection.SetCursorLocation(db::CursorLocation::kUseClient);
+        connection.Open(db::LocalConnString(settings));
+        for (std::size_t i = 0; i < statements.size(); ++i) {
+          step = "link statement " + std::to_string(i + 1);
+          if (i == 0) {
+            AddLinkedServer(self, connection, statements[i]);
+          } else {
+            connection.Execute(statements[i]);
+          }
+          self.Yield();
+          self.Sleep(std::chrono::milliseconds(1));
+        }
+        step = "closing the local connection";
+        CloseIfOpen(connection);
+      },
+      [&] { CloseIfOpen(connection); });
+}
+
+void UnlinkMainServer(component::Instance& self) {
+  std::string step = "opening the local connection";
+  db::Connection connection;
+  LeaveForHandler(
+      self.context(), "UnlinkMainServer", step, {},
+      [&] {
+        connection.SetCursorLocation(db::CursorLocation::kUseClient);
+        connection.Open(db::LocalConnString(self.settings()));
+        step = "dropping ITSV";
+        connection.Execute(kUnlinkStatement);
+        step = "closing the local connection";
+        CloseIfOpen(connection);
+      },
+      [&] { CloseIfOpen(connection); });
+}
+
+}  // namespace rilo::refresh

@@ -1,0 +1,34 @@
+// The linked server ITSV through which the local server reads the main database during a
+// refresh: created at the start of every run and dropped at its end.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/ModSQL.h"
+
+namespace rilo::component {
+class Instance;
+}
+
+namespace rilo::refresh {
+
+inline constexpr std::string_view kLinkedServerName = "ITSV";
+inline constexpr std::string_view kUnlinkStatement = "exec sp_dropserver 'ITSV' , 'droplogins'";
+
+/// The two link statements for the main server and login of `settings`, apostrophes in
+/// the values doubled so that any value stays inside its literal.
+std::vector<std::string> LinkStatements(const db::DbSettings& settings);
+
+/// Registers the main server on the local server as ITSV, with a login mapping to the main
+/// login. A stale ITSV (left by a run that never ended) is dropped and linked afresh, so the
+/// run always reads from the current main server with the current login. Yields and pauses
+/// 1 ms after each link statement. Failures end the routine quietly (described to the
+/// diagnostics sink only).
+void LinkMainServer(component::Instance& self);
+
+/// Drops ITSV with its login mappings. Failures end the routine quietly.
+void UnlinkMainServer(component::Instance& self);
+
+}  // namespace rilo::refresh

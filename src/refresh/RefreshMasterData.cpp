@@ -1,0 +1,104 @@
+#include "refresh/RefreshMasterData.h"
+
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "component/Instance.h"
+#include "db/ConnectionString.h"
+#include "db/Engine.h"
+#include "db/ModSQL.h"
+#include "db/SqlText.h"
+#include "db/access/Connection.h"
+#include "refresh/LeaveForHandler.h"
+#include "refresh/LinkedServer.h"
+#include "refresh/RefreshPlan.h"
+
+namespace rilo::refresh {
+namespace {
+
+constexpr std::chrono::milliseconds kPause{1};
+
+void YieldAndPause(component::Instance& self) {
+  self.Yield();
+  self.Sleep(kPause);
+}
+
+void CloseIfOpen(db::Connection& connection) {
+  if (connection.State() == db::ObjectState::kOpen) connection.Close();
+}
+
+RefreshPlan PlanFor(const std::string& local_connection_string, const std::string& mainDatabase,
+                    const std::string& storeName) {
+  const auto data_source =
+      db::ConnectionString::Parse(local_connection_string).Get("Data Source").value_or("");
+  return db::IsEmbeddedDataSource(data_source) ? BuildEmbeddedPlan(mainDatabase, storeName)
+                                               : BuildSqlServerPlan(mainDatabase, storeName);
+}
+
+}  // namespace
+
+bool RefreshMasterData(component::Instance& self, std::string storeName) {
+  const std::vector<std::string> secrets = {self.settings().MainPassword,
+                                            db::EscapeLiteral(self.settings().MainPassword)};
+  std::string step = "linking";
+  auto connection = std::make_unique<db::Connection>();
+  bool in_transaction = false;
+
+  return LeaveForHandler(
+      self.context(), "RefreshMasterData", step, secrets,
+      [&] {
+        LinkMainServer(self);
+        YieldAndPause(self);
+
+        // Settings are read here, once: a StartUpdate handled during a yield changes
+        // nothing in a run already under way.
+        step = "building the batch";
+        const std::string connection_string = db::LocalConnString(self.settings());
+        const RefreshPlan plan =
+            PlanFor(connection_string, self.settings().MainDatabase, storeName);
+
+        step = "opening the local connection";
+        connection->SetCursorLocation(db::CursorLocation::kUseClient);
+        connection->Open(connection_string);
+
+        int number = 0;
+        const auto run = [&](const std::string& statement) {
+          step = "statement " + std::to_string(++number);
+          connection->Execute(statement);
+          YieldAndPause(self);
+        };
+        for (const std::string& statement : plan.staging) run(statement);
+        step = "beginning the transaction";
+        connection->BeginTrans();
+        in_transaction = true;
+        for (const std::string& statement : plan.transaction) run(statement);
+        step = "committing";
+        connection->CommitTrans();
+        in_transaction = false;
+
+        step = "closing the local connection";
+        CloseIfOpen(*connection);
+        connection.reset();
+        YieldAndPause(self);
+        UnlinkMainServer(self);
+        return true;
+      },
+      [&] {
+        if (in_transaction) {
+          // Closing discards the transaction anyway; a failed rollback must not keep the
+          // connection open or the link registered.
+          try {
+            connection->RollbackTrans();
+          } catch (...) {
+            ReportRoutineFailure(self.context(), "RefreshMasterData", "rolling back", secrets);
+          }
+        }
+        if (connection) CloseIfOpen(*connection);
+        connection.reset();
+        UnlinkMainServer(self);
+        return false;
+      });
+}
+
+}  // namespace rilo::refresh
