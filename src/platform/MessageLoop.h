@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -15,7 +16,11 @@ using TimerId = std::uint64_t;
 
 class MessageLoop {
  public:
+  /// The longest period a timer accepts, in ms (about 24.8 days).
+  static constexpr std::int64_t kMaxTimerPeriodMs = 0x7FFFFFFF;
+
   /// The loop belongs to the thread that constructs it until BindToCurrentThread is called.
+  /// An empty clock means the steady clock.
   explicit MessageLoop(std::shared_ptr<Clock> clock);
   ~MessageLoop();
   MessageLoop(const MessageLoop&) = delete;
@@ -46,20 +51,29 @@ class MessageLoop {
   /// Blocks the loop thread for `ms`; nothing is served meanwhile.
   void Sleep(std::chrono::milliseconds ms);
 
+  /// A posted call or tick handler that throws does not stop the loop: the exception goes to
+  /// `handler` (dropped when there is none). Loop thread only.
+  void SetErrorHandler(std::function<void(std::exception_ptr)> handler);
+
   // Timers. Loop thread only. A timer ticks when it is enabled, its period is above 0 and
   // its period has passed since it was last enabled, given a period, or ticked. A tick of a
   // timer whose previous tick is still running (suspended in ProcessPendingMessages) is held
   // back until that run returns, so no tick handler runs nested inside itself.
 
+  /// Creates a disabled timer with period 0.
   TimerId CreateTimer(std::function<void()> on_tick);
+  /// A timer destroyed from inside its own tick handler finishes that run.
   void DestroyTimer(TimerId id);
+  /// Replaces the tick handler; an empty one makes ticks do nothing.
+  void SetTimerHandler(TimerId id, std::function<void()> on_tick);
   /// Sets the period and restarts the countdown. Refuses (returns false, keeps the old
-  /// period) a negative period or one too large to schedule.
+  /// period) a negative period or one above kMaxTimerPeriodMs, and an unknown timer.
   bool SetTimerPeriod(TimerId id, std::int64_t period_ms);
   /// Enabling restarts the countdown.
   void SetTimerEnabled(TimerId id, bool enabled);
   bool TimerEnabled(TimerId id) const;
   std::int64_t TimerPeriod(TimerId id) const;
+  bool TimerExists(TimerId id) const;
 
  private:
   struct State;
