@@ -15,6 +15,8 @@ RefreshPlan BuildSqlServerPlan(std::string_view mainDatabase, std::string_view s
   for (const db::MasterTable& table : db::MasterTablesInCopyOrder()) {
     const std::string t(table.name);
     const std::string c(table.columns);
+    // A pooled session may still hold the temp table of an earlier run.
+    plan.staging.push_back("IF OBJECT_ID('tempdb..#" + t + "') IS NOT NULL DROP TABLE #" + t);
     std::string read = "select " + c + " into #" + t + " from " + source + t;
     if (table.filtered_by_store) read += StoreFilter(storeName);
     plan.staging.push_back(std::move(read));

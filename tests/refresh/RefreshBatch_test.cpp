@@ -104,13 +104,15 @@ TEST(RefreshPlan, SqlServerPlanReadsThroughTheLinkBeforeItsTransaction) {
   const auto plan = BuildSqlServerPlan("HQ Data", "O'Brien");
   const auto batch = testing::ExpectedBatch("[HQ Data]", "O''Brien");
 
-  ASSERT_EQ(plan.staging.size(), 19u);
+  ASSERT_EQ(plan.staging.size(), 38u);
   for (std::size_t k = 0; k < 19; ++k) {
     const auto& g = testing::kCopyGroups[k];
+    EXPECT_EQ(plan.staging[2 * k], "IF OBJECT_ID('tempdb..#" + std::string(g.table) +
+                                       "') IS NOT NULL DROP TABLE #" + std::string(g.table));
     std::string expected = "select " + std::string(g.columns) + " into #" + std::string(g.table) +
                            " from ITSV.[HQ Data].dbo." + std::string(g.table);
     if (g.filtered) expected += " Where 所属分店='全部分店' or 所属分店 = 'O''Brien'";
-    EXPECT_EQ(plan.staging[k], expected);
+    EXPECT_EQ(plan.staging[2 * k + 1], expected);
   }
 
   // Inside the transaction nothing reads through ITSV: the copies read the temp tables, and
