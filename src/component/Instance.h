@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "component/ServerContext.h"
 #include "rilo/ClsRiloSever.h"
@@ -16,6 +17,7 @@ namespace rilo::component {
 
 class frmClock;
 class Instance;
+class ListenerList;
 
 /// A member bound to one timer of the instance's frmClock. Every operation throws when the
 /// member is unbound (the form could not be made, or the instance is being destroyed), so
@@ -29,8 +31,13 @@ class TimerRef {
   void SetEnabled(bool enabled);
   bool Enabled() const;
 
+  /// Subscribes `handler` to the timer's ticks, replacing the previous one.
+  void OnTick(std::function<void()> handler);
+
   bool IsBound() const { return loop_ != nullptr; }
+  /// Throws when `timer_id` names no timer of `loop`.
   void Bind(platform::MessageLoop& loop, std::uint64_t timer_id);
+  /// Ends the subscription and unbinds; does nothing when unbound.
   void Release();
 
  private:
@@ -55,7 +62,8 @@ class Instance : public std::enable_shared_from_this<Instance> {
   // The three methods. They store values and arm timers; they never run a job.
   void StartServer(AutomationDate MyDate, const std::string& MyDpName, const std::string& MySetStr,
                    std::int32_t StartInterval);
-  void StartUpdate(const std::string& MySetStr, VariantBool GetNetwork, const std::string& MyDpName);
+  void StartUpdate(const std::string& MySetStr, VariantBool GetNetwork,
+                   const std::string& MyDpName);
   void StartRun();
 
   ClsRiloSever::Cookie Connect(std::shared_ptr<ClsRiloSeverEvents> listener);
@@ -91,10 +99,13 @@ class Instance : public std::enable_shared_from_this<Instance> {
 
  private:
   Instance(ServerContext& context, JobSet jobs);
+  void Initialize();
+  void BindTimer(TimerRef& timer, std::uint64_t timer_id, std::function<void(Instance&)> job,
+                 std::string_view where);
+
   ServerContext& context_;
   JobSet jobs_;
-  struct Listeners;
-  std::unique_ptr<Listeners> listeners_;
+  std::unique_ptr<ListenerList> listeners_;
 };
 
 }  // namespace rilo::component

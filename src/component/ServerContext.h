@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "db/ModSQL.h"
 #include "platform/MessageLoop.h"
@@ -11,8 +12,11 @@
 namespace rilo::component {
 
 struct ServerContext {
-  explicit ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink)
-      : loop(std::move(clock)), diagnostics(std::move(sink)) {}
+  /// The loop belongs to the constructing thread. Exceptions that escape a message are
+  /// written to the sink.
+  ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink);
+  ServerContext(const ServerContext&) = delete;
+  ServerContext& operator=(const ServerContext&) = delete;
 
   platform::MessageLoop loop;
   db::DbSettings settings;

@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "component/Instance.h"
 #include "rilo/Clock.h"
 #include "rilo/ClsRiloSever.h"
+#include "rilo/Diagnostics.h"
 #include "rilo/ServerThread.h"
 
 namespace rilo::testing {
@@ -85,6 +87,22 @@ class RecordingListener : public ClsRiloSeverEvents {
   std::shared_ptr<Clock> clock_;
   Clock::TimePoint origin_;
   std::vector<RecordedEvent> events_;
+};
+
+/// A diagnostics sink that keeps every line it is given.
+class RecordingSink : public DiagnosticsSink {
+ public:
+  struct Line {
+    LogLevel level;
+    std::string where;
+    std::string message;
+  };
+
+  void Write(LogLevel level, std::string_view where, std::string_view message) override {
+    lines.push_back(Line{level, std::string(where), std::string(message)});
+  }
+
+  std::vector<Line> lines;
 };
 
 /// An attached server thread on a virtual clock, with one recording listener that Create and

@@ -1,0 +1,31 @@
+#include "component/ServerContext.h"
+
+#include <exception>
+#include <string>
+
+namespace rilo::component {
+
+ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink)
+    : loop(std::move(clock)), diagnostics(std::move(sink)) {
+  loop.SetErrorHandler([this](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      Log(LogLevel::kError, "message loop", std::string("uncaught exception: ") + e.what());
+    } catch (...) {
+      Log(LogLevel::kError, "message loop", "uncaught exception");
+    }
+  });
+}
+
+void ServerContext::Log(LogLevel level, std::string_view where,
+                        std::string_view message) const noexcept {
+  if (!diagnostics) return;
+  try {
+    diagnostics->Write(level, where, message);
+  } catch (...) {
+    // Diagnostics must never change what the server does.
+  }
+}
+
+}  // namespace rilo::component
