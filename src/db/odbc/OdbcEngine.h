@@ -1,4 +1,5 @@
-// SQL Server over ODBC (unixODBC, FreeTDS's driver unless the connection string names one).
+// SQL Server over ODBC (unixODBC, FreeTDS's driver unless the host or the connection string
+// names another).
 #pragma once
 
 #include <memory>
@@ -14,5 +15,11 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionString& connection_stri
 /// PWD, the driver (FreeTDS by default, with TDS_Version=7.4); ADO's provider and pooling
 /// keywords dropped. Throws DbError(kUsage) for a value the driver would misread.
 std::string ToOdbcConnectionString(const ConnectionString& connection_string);
+
+/// The driver used when the connection string names none, process-wide: a driver name
+/// registered with unixODBC ("ODBC Driver 18 for SQL Server", braces optional) or the path of
+/// a driver library. Empty restores the default, FreeTDS's library. Safe from any thread.
+void SetOdbcDriver(std::string name_or_path);
+std::string OdbcDriver();
 
 }  // namespace rilo::db

@@ -1,0 +1,16 @@
+#include "db/odbc/OdbcEngine.h"
+
+#include "db/odbc/OdbcConnectParameters.h"
+#include "db/odbc/OdbcSession.h"
+
+namespace rilo::db {
+
+std::unique_ptr<Session> OpenOdbcSession(const ConnectionString& connection_string) {
+  return std::make_unique<odbc::OdbcSession>(odbc::ReadConnectParameters(connection_string));
+}
+
+std::string ToOdbcConnectionString(const ConnectionString& connection_string) {
+  return odbc::ReadConnectParameters(connection_string).connection_string;
+}
+
+}  // namespace rilo::db

@@ -1,0 +1,44 @@
+// One connection to a database over ODBC.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/Engine.h"
+#include "db/odbc/OdbcConnectParameters.h"
+#include "db/odbc/OdbcHandles.h"
+
+namespace rilo::db::odbc {
+
+class OdbcSession final : public Session {
+ public:
+  /// Connects; throws DbError(kEngine) when the driver cannot, with its SQLSTATE.
+  explicit OdbcSession(const OdbcConnectParameters& parameters);
+  ~OdbcSession() override;
+
+  void Execute(std::string_view sql) override;
+  ResultSet Query(std::string_view sql) override;
+  std::vector<ColumnInfo> Describe(std::string_view sql) override;
+  std::int64_t ExecuteWithParams(std::string_view sql, std::span<const Value> params) override;
+  std::vector<std::string> PrimaryKeyColumns(std::string_view table) override;
+
+  /// A transaction runs until Commit or Rollback; one left open is rolled back on close.
+  void BeginTransaction() override;
+  void Commit() override;
+  void Rollback() override;
+
+ private:
+  StatementHandle ExecuteDirect(std::string_view sql);
+  void EndTransaction(SQLSMALLINT completion, std::string_view action);
+  std::vector<std::string> KeyColumnsByCatalog(std::string_view table, bool primary_key);
+
+  // Declared in this order so the connection is freed before its environment.
+  EnvironmentHandle environment_;
+  ConnectionHandle connection_;
+  bool in_transaction_ = false;
+};
+
+}  // namespace rilo::db::odbc
