@@ -1,0 +1,129 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "db/ConnectionString.h"
+#include "db/DbError.h"
+#include "db/odbc/OdbcEngine.h"
+
+namespace rilo::db {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+constexpr const char* kMsDriver = "ODBC Driver 18 for SQL Server";
+
+// The driver choice is process-wide: every test leaves the default behind.
+class OdbcConnectionStringTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetOdbcDriver(""); }
+
+  static std::string Map(const std::string& ado) {
+    return ToOdbcConnectionString(ConnectionString::Parse(ado));
+  }
+
+  static DbError MapFailure(const std::string& ado) {
+    try {
+      Map(ado);
+    } catch (const DbError& error) {
+      return error;
+    }
+    ADD_FAILURE() << "mapped without complaint: " << ado;
+    return DbError(DbError::Kind::kEngine, "");
+  }
+};
+
+TEST_F(OdbcConnectionStringTest, ServerStringMapsToFreeTdsByDefault) {
+  EXPECT_EQ(
+      Map("provider='SQLOLEDB';Data Source=srv01;Database=StoreDB;UID=clerk;PWD=;"
+          "pooling=true;connection lifetime=0;max pool size=512; Min Pool Size=1;"),
+      "Driver=" + OdbcDriver() + ";Server=srv01;Database=StoreDB;UID=clerk;PWD=;TDS_Version=7.4");
+  EXPECT_THAT(OdbcDriver(), StartsWith("/usr/lib/"));
+  EXPECT_THAT(OdbcDriver(), HasSubstr("/odbc/libtdsodbc.so"));
+}
+
+TEST_F(OdbcConnectionStringTest, ServerFormsPassThrough) {
+  SetOdbcDriver(kMsDriver);
+  EXPECT_THAT(Map("Data Source=srv01\\SQLEXPRESS;Database=d"),
+              HasSubstr(";Server=srv01\\SQLEXPRESS;"));
+  EXPECT_THAT(Map("Data Source=10.0.0.5,1433;Database=d"), HasSubstr(";Server=10.0.0.5,1433;"));
+  EXPECT_THAT(Map("Data Source=门店服务器;Database=门店库"),
+              HasSubstr(";Server=门店服务器;Database=门店库"));
+}
+
+TEST_F(OdbcConnectionStringTest, AdoSynonymsMapAndTheLastValueWins) {
+  SetOdbcDriver(kMsDriver);
+  EXPECT_EQ(Map("Server=a;Initial Catalog=db;User ID=u;Password=p;Data Source=b"),
+            std::string("Driver=") + kMsDriver + ";Server=b;Database=db;UID=u;PWD=p");
+}
+
+TEST_F(OdbcConnectionStringTest, HostileValuesStayOneValue) {
+  SetOdbcDriver(kMsDriver);
+  const std::string prefix = std::string("Driver=") + kMsDriver + ";Server=s;PWD=";
+  EXPECT_EQ(Map("Data Source=s;PWD=\"a;Driver=/tmp/evil.so\""), prefix + "{a;Driver=/tmp/evil.so}");
+  EXPECT_EQ(Map("Data Source=s;PWD=\"x=y\""), prefix + "{x=y}");
+  EXPECT_EQ(Map("Data Source=s;PWD=\"a}b;c\""), prefix + "{a}}b;c}");
+  EXPECT_EQ(Map("Data Source=s;PWD=\"{abc\""), prefix + "{{abc}");
+  EXPECT_EQ(Map("Data Source=s;PWD=\"  pw \""), prefix + "{  pw }");
+  EXPECT_EQ(Map("Data Source=s;PWD='say \"hi\"'"), prefix + "say \"hi\"");
+  EXPECT_EQ(Map("Data Source=s;PWD=\"it's\""), prefix + "it's");
+  EXPECT_EQ(Map("Data Source=s;PWD=密码123"), prefix + "密码123");
+}
+
+TEST_F(OdbcConnectionStringTest, FreeTdsRefusesABraceItWouldMisread) {
+  const DbError error = MapFailure("Data Source=s;UID=u;PWD=\"p}w;Server=evil\"");
+  EXPECT_EQ(error.kind(), DbError::Kind::kUsage);
+  EXPECT_THAT(error.what(), HasSubstr("PWD"));
+  EXPECT_THAT(error.what(), Not(HasSubstr("p}w")));
+  // Other special characters are braced as usual.
+  EXPECT_THAT(Map("Data Source=s;PWD=\"p;w={x\""), HasSubstr(";PWD={p;w={x};"));
+}
+
+TEST_F(OdbcConnectionStringTest, PoolingAndProviderAreDropped) {
+  const std::string odbc =
+      Map("provider='SQLOLEDB';Data Source=s;Database=d;UID=u;PWD=p;pooling=true;connection "
+          "lifetime=0;max pool size=512; Min Pool Size=1;");
+  for (const char* dropped : {"provider", "SQLOLEDB", "pooling", "lifetime", "pool size", "Pool"}) {
+    EXPECT_THAT(odbc, Not(HasSubstr(dropped)));
+  }
+}
+
+TEST_F(OdbcConnectionStringTest, DriverChoice) {
+  SetOdbcDriver("{ODBC Driver 18 for SQL Server}");
+  EXPECT_EQ(OdbcDriver(), kMsDriver);
+  EXPECT_THAT(Map("Data Source=s"), Not(HasSubstr("TDS_Version")));
+
+  // A driver the connection string names wins over the chosen one.
+  EXPECT_THAT(Map("Driver={FreeTDS};Data Source=s"), StartsWith("Driver=FreeTDS;Server=s;"));
+  EXPECT_THAT(Map("Driver={FreeTDS};Data Source=s"), HasSubstr("TDS_Version=7.4"));
+
+  // A TDS version the string gives is kept, not doubled.
+  SetOdbcDriver("");
+  const std::string odbc = Map("Data Source=s;TDS_Version=7.3");
+  EXPECT_THAT(odbc, HasSubstr("TDS_Version=7.3"));
+  EXPECT_THAT(odbc, Not(HasSubstr("7.4")));
+}
+
+TEST_F(OdbcConnectionStringTest, OtherKeywordsPassOnButDriverManagerOnesAreRefused) {
+  SetOdbcDriver(kMsDriver);
+  EXPECT_THAT(Map("Data Source=s;TrustServerCertificate=yes;Encrypt=yes;Encrypt=no"),
+              HasSubstr(";TrustServerCertificate=yes;Encrypt=no"));
+  for (const char* keyword : {"DSN", "FileDSN", "SAVEFILE", "DMConnAttr", "DMEnvAttr"}) {
+    EXPECT_EQ(MapFailure(std::string("Data Source=s;") + keyword + "=x").kind(),
+              DbError::Kind::kUsage)
+        << keyword;
+  }
+  EXPECT_EQ(MapFailure("Data Source=s;{odd}=x").kind(), DbError::Kind::kUsage);
+}
+
+TEST_F(OdbcConnectionStringTest, ConnectTimeoutIsAnAttributeNotAKeyword) {
+  EXPECT_THAT(Map("Data Source=s;Connect Timeout=5"), Not(HasSubstr("Timeout")));
+  EXPECT_EQ(MapFailure("Data Source=s;Connect Timeout=soon").kind(), DbError::Kind::kUsage);
+  EXPECT_EQ(MapFailure("Data Source=s;Connection Timeout=-1").kind(), DbError::Kind::kUsage);
+}
+
+}  // namespace
+}  // namespace rilo::db
