@@ -46,12 +46,14 @@ class Connection {
 
   /// The engine session of an open connection; throws DbError(kUsage) when closed.
   Session& session() const;
+  /// The same, shared: a recordset holds it weakly, to write back only while it is open.
+  std::shared_ptr<Session> shared_session() const;
   /// The connection string with passwords hidden, for diagnostics.
   const std::string& redacted_connection_string() const { return redacted_; }
 
  private:
   CursorLocation cursor_location_ = CursorLocation::kUseServer;
-  std::unique_ptr<Session> session_;
+  std::shared_ptr<Session> session_;
   std::string redacted_;
 };
 

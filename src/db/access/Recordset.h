@@ -25,6 +25,7 @@ class Field {
  private:
   friend class Recordset;
   Field(Recordset& owner, std::size_t index) : owner_(&owner), index_(index) {}
+  void CheckOpen() const;
   Recordset* owner_;
   std::size_t index_;
 };

@@ -1,0 +1,55 @@
+#include "db/sqlite/LinkedDatabases.h"
+
+#include <system_error>
+
+#include "db/sqlite/SqliteHandles.h"
+#include "db/sqlite/ValueConversion.h"
+
+namespace rilo::db::sqlite {
+namespace {
+
+// SQLite allows ten attached databases in this build; keep room for the caller's own.
+constexpr std::size_t kMostAttached = 6;
+constexpr std::string_view kSchemaPrefix = "rilo_link_";
+
+std::filesystem::path Canonical(const std::filesystem::path& file) {
+  std::error_code error;
+  auto canonical = std::filesystem::weakly_canonical(file, error);
+  return error ? file : canonical;
+}
+
+}  // namespace
+
+LinkedDatabases::LinkedDatabases(sqlite3* db, std::filesystem::path main_file)
+    : db_(db), main_file_(Canonical(main_file)) {}
+
+std::string LinkedDatabases::SchemaFor(const std::filesystem::path& file) {
+  const auto key = Canonical(file);
+  if (key == main_file_) return "main";
+  if (auto found = schemas_.find(key); found != schemas_.end()) return found->second;
+  if (schemas_.size() >= kMostAttached) DetachAllIfIdle();
+
+  const std::string schema = std::string(kSchemaPrefix) + std::to_string(next_number_++);
+  StatementHandle attach = Prepare(db_, "ATTACH DATABASE ? AS " + schema);
+  BindValue(attach.get(), 1, key.string());
+  StepToEnd(db_, attach.get());
+  schemas_.emplace(key, schema);
+  return schema;
+}
+
+bool LinkedDatabases::IsLinkSchema(std::string_view schema) const {
+  for (const auto& [file, name] : schemas_) {
+    if (name == schema) return true;
+  }
+  return false;
+}
+
+void LinkedDatabases::DetachAllIfIdle() {
+  if (!sqlite3_get_autocommit(db_)) return;  // in a transaction: SQLite refuses DETACH
+  for (const auto& [file, schema] : schemas_) {
+    RunScript(db_, "DETACH DATABASE " + schema);
+  }
+  schemas_.clear();
+}
+
+}  // namespace rilo::db::sqlite

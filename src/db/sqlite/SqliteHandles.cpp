@@ -1,0 +1,64 @@
+#include "db/sqlite/SqliteHandles.h"
+
+#include <climits>
+#include <string>
+
+#include "db/DbError.h"
+
+namespace rilo::db::sqlite {
+namespace {
+
+// Long enough for another process's refresh to finish, short enough to report a stuck one.
+constexpr int kBusyTimeoutMs = 10000;
+
+}  // namespace
+
+void ThrowSqliteError(sqlite3* db) {
+  throw DbError(DbError::Kind::kEngine, sqlite3_errmsg(db), "HY000", sqlite3_extended_errcode(db));
+}
+
+DatabaseHandle OpenDatabase(const std::filesystem::path& file, int flags) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(file.c_str(), &raw, flags | SQLITE_OPEN_EXRESCODE, nullptr);
+  DatabaseHandle db(raw);
+  if (rc != SQLITE_OK) {
+    if (!db) throw DbError(DbError::Kind::kEngine, sqlite3_errstr(rc), "HY000", rc);
+    ThrowSqliteError(db.get());
+  }
+  sqlite3_extended_result_codes(db.get(), 1);
+  sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  return db;
+}
+
+StatementHandle Prepare(sqlite3* db, std::string_view sql, std::string_view* rest) {
+  if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw DbError(DbError::Kind::kUsage, "SQL text too long");
+  }
+  sqlite3_stmt* raw = nullptr;
+  const char* tail = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, &tail);
+  StatementHandle stmt(raw);
+  if (rc != SQLITE_OK) ThrowSqliteError(db);
+  if (rest) *rest = sql.substr(static_cast<std::size_t>(tail - sql.data()));
+  return stmt;
+}
+
+void StepToEnd(sqlite3* db, sqlite3_stmt* stmt) {
+  for (;;) {
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_DONE) return;
+    if (rc != SQLITE_ROW) ThrowSqliteError(db);
+  }
+}
+
+void RunScript(sqlite3* db, std::string_view sql) {
+  while (!sql.empty()) {
+    std::string_view rest;
+    StatementHandle stmt = Prepare(db, sql, &rest);
+    if (stmt) StepToEnd(db, stmt.get());
+    if (rest.size() == sql.size()) break;
+    sql = rest;
+  }
+}
+
+}  // namespace rilo::db::sqlite
