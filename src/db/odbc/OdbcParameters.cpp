@@ -46,11 +46,13 @@ DecimalShape ShapeOf(const std::string& text) {
 }  // namespace
 
 OdbcParameters::OdbcParameters(SQLHSTMT statement, std::span<const Value> values)
-    : buffers_(values.size()) {
+    : statement_(statement), buffers_(values.size()) {
   for (std::size_t i = 0; i < values.size(); ++i) {
     Bind(statement, static_cast<SQLUSMALLINT>(i + 1), values[i], buffers_[i]);
   }
 }
+
+OdbcParameters::~OdbcParameters() { SQLFreeStmt(statement_, SQL_RESET_PARAMS); }
 
 void OdbcParameters::Bind(SQLHSTMT statement, SQLUSMALLINT number, const Value& value,
                           Buffer& buffer) {

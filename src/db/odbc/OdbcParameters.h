@@ -20,6 +20,8 @@ class OdbcParameters {
   /// DECIMAL(p,s), date-time as TIMESTAMP, Null as NULL. Throws DbError(kUsage) for a decimal
   /// text that is not a number, DbError(kEngine) when the driver refuses a binding.
   OdbcParameters(SQLHSTMT statement, std::span<const Value> values);
+  /// Unbinds, so the statement never points at freed buffers.
+  ~OdbcParameters();
 
   OdbcParameters(const OdbcParameters&) = delete;
   OdbcParameters& operator=(const OdbcParameters&) = delete;
@@ -36,6 +38,7 @@ class OdbcParameters {
 
   void Bind(SQLHSTMT statement, SQLUSMALLINT number, const Value& value, Buffer& buffer);
 
+  SQLHSTMT statement_;
   std::vector<Buffer> buffers_;
 };
 

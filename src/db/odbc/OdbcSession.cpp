@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 #include "db/DbError.h"
@@ -12,6 +13,7 @@
 #include "db/odbc/OdbcResultReader.h"
 #include "db/odbc/OdbcText.h"
 #include "db/odbc/QualifiedName.h"
+#include "db/odbc/SqlServerSources.h"
 
 namespace rilo::db::odbc {
 namespace {
@@ -42,6 +44,33 @@ void Prepare(SQLHSTMT statement, std::string_view sql) {
   WideText text(sql);
   CheckStatement(SQLPrepareW(statement, text.data(), static_cast<SQLINTEGER>(text.size())),
                  statement, "preparing a statement");
+}
+
+// The first result that has columns (row counts of statements before a query are results
+// too), fetched whole; then the rest of the batch runs.
+ResultSet ReadFirstResult(SQLHSTMT statement) {
+  std::vector<OdbcColumn> columns = DescribeColumns(statement);
+  while (columns.empty()) {
+    const SQLRETURN rc = SQLMoreResults(statement);
+    if (rc == SQL_NO_DATA) return {};
+    CheckStatement(rc, statement, kRunning);
+    columns = DescribeColumns(statement);
+  }
+  ResultSet result;
+  result.rows = FetchRows(statement, columns);
+  DrainResults(statement);
+  result.columns.reserve(columns.size());
+  for (OdbcColumn& column : columns) result.columns.push_back(std::move(column.info));
+  return result;
+}
+
+bool IsSqlServer(SQLHDBC connection) {
+  SQLWCHAR name[128] = {};
+  SQLSMALLINT bytes = 0;
+  if (!SQL_SUCCEEDED(SQLGetInfoW(connection, SQL_DBMS_NAME, name, sizeof name, &bytes))) {
+    return false;
+  }
+  return FromWideTerminated(name, std::size(name) - 1) == "Microsoft SQL Server";
 }
 
 // The catalog, schema and table parts of a table name, absent parts as null.
@@ -92,6 +121,7 @@ OdbcSession::OdbcSession(const OdbcConnectParameters& parameters)
         "connecting to server '" + parameters.server + "', database '" + parameters.database + "'",
         parameters.password);
   }
+  sql_server_ = IsSqlServer(dbc);
 }
 
 OdbcSession::~OdbcSession() {
@@ -109,22 +139,7 @@ StatementHandle OdbcSession::ExecuteDirect(std::string_view sql) {
 void OdbcSession::Execute(std::string_view sql) { DrainResults(ExecuteDirect(sql).get()); }
 
 ResultSet OdbcSession::Query(std::string_view sql) {
-  StatementHandle statement = ExecuteDirect(sql);
-  SQLHSTMT stmt = statement.get();
-  // Row counts of statements before the query are results too; the first with columns counts.
-  std::vector<OdbcColumn> columns = DescribeColumns(stmt);
-  while (columns.empty()) {
-    const SQLRETURN rc = SQLMoreResults(stmt);
-    if (rc == SQL_NO_DATA) return {};
-    CheckStatement(rc, stmt, kRunning);
-    columns = DescribeColumns(stmt);
-  }
-  ResultSet result;
-  result.rows = FetchRows(stmt, columns);
-  DrainResults(stmt);
-  result.columns.reserve(columns.size());
-  for (OdbcColumn& column : columns) result.columns.push_back(std::move(column.info));
-  return result;
+  return ReadFirstResult(ExecuteDirect(sql).get());
 }
 
 std::vector<ColumnInfo> OdbcSession::Describe(std::string_view sql) {
@@ -134,10 +149,22 @@ std::vector<ColumnInfo> OdbcSession::Describe(std::string_view sql) {
   for (OdbcColumn& column : DescribeColumns(statement.get())) {
     infos.push_back(std::move(column.info));
   }
+  const bool untraced =
+      std::ranges::any_of(infos, [](const ColumnInfo& info) { return info.base_table.empty(); });
+  if (sql_server_ && untraced) {
+    // Only a richer answer is sought: a server that cannot give it (before 2012, or a query it
+    // will not describe) leaves what the driver said.
+    try {
+      const std::vector<Value> text = {std::string(sql)};
+      AddServerSources(infos, ReadFirstResult(ExecuteWithValues(kDescribeSourcesSql, text).get()));
+    } catch (const DbError&) {
+    }
+  }
   return infos;
 }
 
-std::int64_t OdbcSession::ExecuteWithParams(std::string_view sql, std::span<const Value> params) {
+StatementHandle OdbcSession::ExecuteWithValues(std::string_view sql,
+                                               std::span<const Value> params) {
   StatementHandle statement = AllocateStatement(connection_.get());
   SQLHSTMT stmt = statement.get();
   Prepare(stmt, sql);
@@ -150,9 +177,14 @@ std::int64_t OdbcSession::ExecuteWithParams(std::string_view sql, std::span<cons
   }
   const OdbcParameters bound(stmt, params);
   CheckExecuted(SQLExecute(stmt), stmt);
+  return statement;
+}
+
+std::int64_t OdbcSession::ExecuteWithParams(std::string_view sql, std::span<const Value> params) {
+  StatementHandle statement = ExecuteWithValues(sql, params);
   SQLLEN rows = 0;
-  CheckStatement(SQLRowCount(stmt, &rows), stmt, "counting changed rows");
-  DrainResults(stmt);
+  CheckStatement(SQLRowCount(statement.get(), &rows), statement.get(), "counting changed rows");
+  DrainResults(statement.get());
   return rows;
 }
 

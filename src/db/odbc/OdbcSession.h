@@ -32,6 +32,7 @@ class OdbcSession final : public Session {
 
  private:
   StatementHandle ExecuteDirect(std::string_view sql);
+  StatementHandle ExecuteWithValues(std::string_view sql, std::span<const Value> params);
   void EndTransaction(SQLSMALLINT completion, std::string_view action);
   std::vector<std::string> KeyColumnsByCatalog(std::string_view table, bool primary_key);
 
@@ -39,6 +40,7 @@ class OdbcSession final : public Session {
   EnvironmentHandle environment_;
   ConnectionHandle connection_;
   bool in_transaction_ = false;
+  bool sql_server_ = false;  // the server can describe a query's base tables itself
 };
 
 }  // namespace rilo::db::odbc
