@@ -18,6 +18,23 @@ std::filesystem::path Canonical(const std::filesystem::path& file) {
   return error ? file : canonical;
 }
 
+// A read-only URI for `file`: nothing is ever written through a link, so a statement that
+// reaches a linked table by mistake cannot change the other database.
+std::string ReadOnlyUri(const std::filesystem::path& file) {
+  std::string uri = "file:";
+  for (char c : file.string()) {
+    if (c == '%' || c == '?' || c == '#') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[(static_cast<unsigned char>(c) >> 4) & 0xF];
+      uri += kHex[static_cast<unsigned char>(c) & 0xF];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?mode=ro";
+}
+
 }  // namespace
 
 LinkedDatabases::LinkedDatabases(sqlite3* db, std::filesystem::path main_file)
@@ -31,7 +48,7 @@ std::string LinkedDatabases::SchemaFor(const std::filesystem::path& file) {
 
   const std::string schema = std::string(kSchemaPrefix) + std::to_string(next_number_++);
   StatementHandle attach = Prepare(db_, "ATTACH DATABASE ? AS " + schema);
-  BindValue(attach.get(), 1, key.string());
+  BindValue(attach.get(), 1, ReadOnlyUri(key));
   StepToEnd(db_, attach.get());
   schemas_.emplace(key, schema);
   return schema;

@@ -1,6 +1,7 @@
-// The database files a session reads through linked servers, attached under private schema
-// names. Attached once per session and kept: SQLite cannot detach inside a transaction, so
-// they go when the session closes (or, outside a transaction, when the attach limit nears).
+// The database files a session reads through linked servers, attached read-only under
+// private schema names. Attached once per session and kept: SQLite cannot detach inside a
+// transaction, so they go when the session closes (or, outside a transaction, when the attach limit
+// nears).
 #pragma once
 
 #include <sqlite3.h>

@@ -72,6 +72,25 @@ SqliteSession::SqliteSession(std::filesystem::path folder, const std::filesystem
       linked_(db_.get(), file) {
   // Reading the schema now makes a file that is no database fail here, not at first use.
   RunScript(db_.get(), "PRAGMA foreign_keys = OFF; SELECT count(*) FROM sqlite_schema");
+  sqlite3_set_authorizer(db_.get(), &SqliteSession::Authorize, this);
+}
+
+int SqliteSession::Authorize(void* self, int action, const char* a, const char* /*b*/,
+                             const char* schema, const char* /*trigger*/) {
+  auto& session = *static_cast<SqliteSession*>(self);
+  if (action != SQLITE_READ && action != SQLITE_INSERT && action != SQLITE_UPDATE &&
+      action != SQLITE_DELETE) {
+    return SQLITE_OK;
+  }
+  if (!schema || !a || !session.linked_.IsLinkSchema(schema)) return SQLITE_OK;
+  // Links are read-only; a read must come from a four-part name of this statement.
+  for (const LinkedUse& use : session.linked_uses_) {
+    if (action == SQLITE_READ && use.schema == schema && sql::SameName(use.name.table, a)) {
+      return SQLITE_OK;
+    }
+  }
+  session.refused_table_ = a;
+  return SQLITE_DENY;
 }
 
 std::vector<TranslatedStatement> SqliteSession::Translate(std::string_view sql) {
@@ -93,9 +112,21 @@ std::string SqliteSession::ResolveLinkedName(const LinkedTableName& name) {
 }
 
 StatementHandle SqliteSession::PrepareStatement(std::string_view sql, std::string_view* rest) {
+  refused_table_.reset();
   try {
-    return Prepare(db_.get(), sql, rest);
+    try {
+      return Prepare(db_.get(), sql, rest);
+    } catch (const DbError& e) {
+      if (!refused_table_ || e.native_code() != SQLITE_AUTH) throw;
+      // The name may be of a table another connection created since this one last read the
+      // schema: running anything on main makes SQLite reload it. Then try once more.
+      refused_table_.reset();
+      RunScript(db_.get(), "SELECT 1 FROM main.sqlite_schema LIMIT 1");
+      return Prepare(db_.get(), sql, rest);
+    }
   } catch (const DbError& e) {
+    // Not in this database: SQL Server would not look elsewhere either.
+    if (refused_table_ && e.native_code() == SQLITE_AUTH) throw InvalidObjectName(*refused_table_);
     constexpr std::string_view kNoSuchTable = "no such table: ";
     const std::string_view message = e.what();
     if (!message.starts_with(kNoSuchTable)) throw;

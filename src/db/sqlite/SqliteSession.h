@@ -44,6 +44,10 @@ class SqliteSession final : public Session {
   void SetIdentityInsert(const IdentityInsert& statement);
   // Prepares one statement, turning a missing table behind a link into SQL Server's error.
   StatementHandle PrepareStatement(std::string_view sql, std::string_view* rest);
+  // SQLite looks for an unqualified name in attached databases too; a table of a linked
+  // database may only be reached through a four-part name of the statement.
+  static int Authorize(void* self, int action, const char* a, const char* b, const char* schema,
+                       const char* trigger);
 
   std::filesystem::path folder_;
   std::string database_;
@@ -51,6 +55,7 @@ class SqliteSession final : public Session {
   LinkedServerRegistry registry_;
   LinkedDatabases linked_;
   std::vector<LinkedUse> linked_uses_;
+  std::optional<std::string> refused_table_;  // a linked table the last prepare reached wrongly
   std::optional<std::string> identity_insert_on_;
 };
 

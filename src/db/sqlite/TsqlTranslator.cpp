@@ -167,7 +167,7 @@ class Translator {
     if (args.size() < 2 || args.size() > 3) return std::nullopt;
     const auto type = ReadTargetType(args[0]);
     if (!type) return std::nullopt;
-    const std::string expr = Scope(args[1]);
+    const std::string expr = Trimmed(Scope(args[1]));
 
     if (args.size() == 2) {
       return std::pair{"CAST(" + expr + " AS " + Trimmed(Scope(args[0])) + ")", close + 1};
