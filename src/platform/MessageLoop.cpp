@@ -136,19 +136,17 @@ bool MessageLoop::IsInLoopThread() const {
   return state_->owner.load() == std::this_thread::get_id();
 }
 
+// Notifying under the lock: once the loop can see the call, it may run it and let the loop
+// be destroyed, so the wakeup must be done by then.
 void MessageLoop::Post(std::function<void()> call) {
-  {
-    std::lock_guard guard(state_->mutex);
-    state_->posted.push_back(std::move(call));
-  }
+  std::lock_guard guard(state_->mutex);
+  state_->posted.push_back(std::move(call));
   state_->wakeup.notify_one();
 }
 
 void MessageLoop::Quit() {
-  {
-    std::lock_guard guard(state_->mutex);
-    state_->quit = true;
-  }
+  std::lock_guard guard(state_->mutex);
+  state_->quit = true;
   state_->wakeup.notify_one();
 }
 
