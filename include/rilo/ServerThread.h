@@ -25,11 +25,14 @@ struct ServerThreadOptions {
 class ServerThread {
  public:
   /// Starts a dedicated thread whose loop runs until the ServerThread is destroyed.
+  /// Destroying it stops the loop and joins the thread; calls still waiting fail with
+  /// std::future_error. Destroyed on its own thread (its last reference dropped inside one of
+  /// its messages), it ends the loop after that message.
   static std::shared_ptr<ServerThread> Start(ServerThreadOptions options = {});
 
   /// Makes the calling thread the server thread. Nothing runs until the caller drives the
   /// loop with RunFor or RunUntil: for tests on a virtual clock and for hosts with a loop of
-  /// their own.
+  /// their own. A call from another thread waits until the loop is driven.
   static std::shared_ptr<ServerThread> Attach(ServerThreadOptions options = {});
 
   /// The process-wide server thread used by ClsRiloSever::Create() without an argument,
@@ -40,12 +43,13 @@ class ServerThread {
   ServerThread(const ServerThread&) = delete;
   ServerThread& operator=(const ServerThread&) = delete;
 
-  /// Attached mode, server thread only: serves messages and timers until `d` of the clock's
-  /// time has passed.
+  /// Attached mode, server thread only (throws std::logic_error otherwise): serves messages
+  /// and timers until `d` of the clock's time has passed.
   void RunFor(std::chrono::milliseconds d);
 
-  /// Attached mode, server thread only: serves until `done()` holds (checked after every
-  /// message) or `limit` of the clock's time has passed. Returns done().
+  /// Attached mode, server thread only (throws std::logic_error otherwise): serves until
+  /// `done()` holds (checked after every message) or `limit` of the clock's time has passed.
+  /// Returns done().
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
 
   /// Runs `fn` on the server thread and waits for it; on the server thread it runs at once.
@@ -63,6 +67,7 @@ class ServerThread {
  private:
   struct Private;
   explicit ServerThread(std::unique_ptr<Private> p);
+  static std::shared_ptr<ServerThread> Make(std::unique_ptr<Private> p);
   std::unique_ptr<Private> p_;
 };
 

@@ -1,0 +1,27 @@
+// How a diagnostic reaches an operator's eyes: one line, passwords masked.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "rilo/Diagnostics.h"
+
+namespace rilo::api {
+
+/// The name of `level` as ParseLogLevel reads it.
+std::string_view LogLevelName(LogLevel level);
+
+/// `text` with the value of every "PWD=" and "Password=" key (any case) replaced by "***",
+/// braced values included.
+std::string RedactPasswords(std::string_view text);
+
+/// "[level] where: message", passwords masked, without a line end.
+std::string FormatDiagnosticLine(LogLevel level, std::string_view where, std::string_view message);
+
+/// A sink writing one line per message at `max_level` or more severe to `file`, which must
+/// outlive it. MakeStderrSink is this sink on standard error.
+std::shared_ptr<DiagnosticsSink> MakeFileSink(std::FILE* file, LogLevel max_level);
+
+}  // namespace rilo::api
