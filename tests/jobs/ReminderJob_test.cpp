@@ -260,5 +260,36 @@ TEST(ReminderJob, ServerThatLosesTheRaceToMarkRaisesNothing) {
   EXPECT_EQ(log.Texts(StatementKind::kUpdate).size(), 2u);
 }
 
+struct RecordingSink : DiagnosticsSink {
+  void Write(LogLevel, std::string_view where, std::string_view message) override {
+    lines.push_back(std::string(where) + ": " + std::string(message));
+  }
+  std::vector<std::string> lines;
+};
+
+TEST(ReminderJob, FailuresNameTheirStepAndNeverThePassword) {
+  StoreDatabase db;
+  db.AddStaff("A03");
+  db.AddAppointment(Appointment{});
+  auto sink = std::make_shared<RecordingSink>();
+  VirtualServer vs(sink);
+  auto server = vs.Create();
+  std::string settings = db.settings();
+  settings.replace(settings.find("｜｜"), std::string("｜｜").size(), "｜clerk｜s3cret!");
+
+  server->StartServer(Date("2025-03-08"), "中心店", settings);
+  vs.RunFor(60s);
+  EXPECT_EQ(vs.listener->Count(EventKind::kTipsStart), 1u);
+  EXPECT_TRUE(sink->lines.empty()) << sink->lines.front();  // a sound run skips no step
+
+  db.TakeAway();
+  server->StartServer(Date("2025-03-08"), "中心店", settings);
+  vs.RunFor(60s);
+  ASSERT_FALSE(sink->lines.empty());
+  EXPECT_NE(sink->lines.front().find("reminder job"), std::string::npos) << sink->lines.front();
+  EXPECT_NE(sink->lines.front().find("open the connection"), std::string::npos);
+  for (const auto& line : sink->lines) EXPECT_EQ(line.find("s3cret"), std::string::npos) << line;
+}
+
 }  // namespace
 }  // namespace rilo
