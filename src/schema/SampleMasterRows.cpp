@@ -327,9 +327,10 @@ SampleTables StaleMasterRows(const SampleTables& master) {
     SampleRow retired = rows.back();
     const auto& columns = FindStoreTable(table).columns;
     bool marked = false;
-    for (auto& [column, value] : retired) {
+    for (auto& cell : retired) {
+      auto& value = cell.second;
       const auto found = std::find_if(columns.begin(), columns.end(),
-                                      [&](const Column& c) { return c.name == column; });
+                                      [&](const Column& c) { return c.name == cell.first; });
       if (found == columns.end()) continue;  // rejected when the rows are written
       if (found->type == ColumnType::kKey) value = std::int64_t{9001};
       auto* text = std::get_if<std::string>(&value);
