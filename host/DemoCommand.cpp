@@ -34,7 +34,7 @@ void PrintIntroduction(const schema::SampleChain& chain, const std::string& stor
                        AutomationDate date, const DemoOptions& options) {
   fmt::print(
       "Sample chain created in {0} ({1}.db: the head office with sales and appointments; "
-      "{2}.db: the store's master tables, empty until the refresh copies them).\n"
+      "{2}.db: the store's copy of the master tables, out of date until the refresh).\n"
       "Server started for store {3}, business date {4}. Watch for:\n"
       "  - the takings every {5} s (ServerStart), the first after {5} s\n"
       "  - the master-data refresh from {1} into {2} after about 2 s (TipsUpdate)\n"

@@ -52,6 +52,10 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   return result.append(text);
 }
 
+std::string Counted(long n, std::string_view one, std::string_view many) {
+  return fmt::format("{} {}", n, n == 1 ? one : many);
+}
+
 }  // namespace
 
 std::vector<SummaryPair> SplitPairList(std::string_view str) {
@@ -125,6 +129,12 @@ DemoDisplay::DemoDisplay(std::FILE* out, bool terminal)
 void DemoDisplay::ServerStart(std::string& str) {
   std::lock_guard lock(mutex_);
   ++counts_.summaries;
+  // The same table every few seconds would bury the other events.
+  if (counts_.summaries > 1 && str == last_summary_) {
+    Print(fmt::format("{} Takings of the business date (ServerStart): unchanged", Stamp()));
+    return;
+  }
+  last_summary_ = str;
   Print(fmt::format("{} Takings of the business date (ServerStart):", Stamp()));
   for (const auto& row : FormatTakingsTable(SplitPairList(str))) Print("         " + row);
 }
@@ -171,11 +181,11 @@ void DemoDisplay::Note(std::string_view text) {
 
 void DemoDisplay::Finish(std::chrono::seconds ran_for) {
   std::lock_guard lock(mutex_);
-  Print(fmt::format(
-      "{} Demo over after {} s: {} summaries, {} reminders, {} refreshes ({} failed), {} "
-      "progress ticks.",
-      Stamp(), ran_for.count(), counts_.summaries, counts_.reminders, counts_.refreshes,
-      counts_.failed_refreshes, counts_.ticks));
+  Print(fmt::format("{} Demo over after {} s: {}, {}, {} ({} failed), {}.", Stamp(),
+                    ran_for.count(), Counted(counts_.summaries, "summary", "summaries"),
+                    Counted(counts_.reminders, "reminder", "reminders"),
+                    Counted(counts_.refreshes, "refresh", "refreshes"), counts_.failed_refreshes,
+                    Counted(counts_.ticks, "progress tick", "progress ticks")));
 }
 
 DemoDisplay::Counts DemoDisplay::counts() const {

@@ -66,6 +66,7 @@ class DemoDisplay final : public ClsRiloSeverEvents {
   const std::chrono::steady_clock::time_point start_;
   mutable std::mutex mutex_;
   bool spinner_shown_ = false;
+  std::string last_summary_;
   Counts counts_;
 };
 

@@ -99,6 +99,21 @@ TEST(DemoDisplay, EventsBecomeReadableLinesAndAreCounted) {
   EXPECT_EQ(counts.ticks, 3);
 }
 
+TEST(DemoDisplay, ARepeatedSummaryIsOneLineAChangedOneATableAgain) {
+  Captured out;
+  DemoDisplay display(out.file(), false);
+  std::string first = "Facial‖12｜商品销售‖156";
+  std::string changed = "Facial‖20｜商品销售‖156";
+  display.ServerStart(first);
+  display.ServerStart(first);
+  display.ServerStart(changed);
+  const std::string text = out.text();
+  EXPECT_THAT(text, HasSubstr("(ServerStart): unchanged\n"));
+  EXPECT_THAT(text, HasSubstr("Facial        12\n"));
+  EXPECT_THAT(text, HasSubstr("Facial        20\n"));
+  EXPECT_EQ(display.counts().summaries, 3);
+}
+
 TEST(DemoDisplay, OnATerminalTheSpinnerIsClearedBeforeOtherLines) {
   Captured out;
   DemoDisplay display(out.file(), true);
@@ -110,7 +125,7 @@ TEST(DemoDisplay, OnATerminalTheSpinnerIsClearedBeforeOtherLines) {
   EXPECT_THAT(text, HasSubstr("progress ticker (WorkProcess) at  10"));
   EXPECT_THAT(text, HasSubstr("\r\033[K[0:00] hello\n"));
   EXPECT_THAT(text, HasSubstr("Demo over after 3 s: 0 summaries, 0 reminders, 0 refreshes "
-                              "(0 failed), 1 progress ticks."));
+                              "(0 failed), 1 progress tick."));
 }
 
 }  // namespace
