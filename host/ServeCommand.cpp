@@ -70,9 +70,17 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
       "Run the server as a process: calls as JSON lines on standard input, events as JSON "
       "lines on standard output. Ends at end of input, SIGINT or SIGTERM.");
   AddLogLevelOption(*command, options.log_level);
-  command->add_option("--odbc-driver", options.odbc_driver,
-                      "ODBC driver for SQL Server: a name from odbcinst.ini or the path of a "
-                      "driver library (default: FreeTDS)");
+  command
+      ->add_option("--odbc-driver", options.odbc_driver,
+                   "ODBC driver for SQL Server: a name from odbcinst.ini or the path of a "
+                   "driver library (default: FreeTDS)")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            // A path is checked now; a name only the driver manager can look up, later.
+            if (value.find('/') == std::string::npos) return {};
+            return CLI::ExistingFile(value);
+          },
+          "NAME_OR_PATH"));
   return command;
 }
 

@@ -271,6 +271,26 @@ TEST(Serve, DiagnosticsNameTheFailureButNeverThePassword) {
   EXPECT_THAT(server->error_output(), Not(HasSubstr("Pa55-secret")));
 }
 
+TEST(Serve, OdbcDriverOptionChoosesTheDriver) {
+  // The SQLite ODBC driver stands in for a SQL Server driver: it opens the sample file, and
+  // then refuses the T-SQL, which shows whose driver ran.
+  const auto chain = MakeChain("odbc");
+  const std::string settings =
+      "not-embedded｜｜｜" + (chain.dir / (chain.main_database + ".db")).string();
+  auto server = Serve({"--log-level", "warning", "--odbc-driver", RILO_SQLITE_ODBC_DRIVER});
+  server->Write(StartServerLine("1", 46089, settings, 20).dump());
+  ASSERT_TRUE(server->ReadJson(5s));
+  EXPECT_FALSE(server->ReadJsonUntil(IsEvent("ServerStart"), 300ms));
+  server->CloseInput();
+  EXPECT_EQ(server->WaitForExit(10s), 0);
+  EXPECT_THAT(server->error_output(), HasSubstr("[SQLite]"));
+  EXPECT_THAT(server->error_output(), Not(HasSubstr("FreeTDS")));
+
+  const auto missing = testing::RunToEnd({"serve", "--odbc-driver", "/nowhere/libdriver.so"});
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_THAT(missing.err, HasSubstr("/nowhere/libdriver.so"));
+}
+
 TEST(Serve, UnknownLogLevelIsAUsageError) {
   const auto finished = testing::RunToEnd({"serve", "--log-level", "loud"});
   EXPECT_EQ(finished.exit_code, 2);

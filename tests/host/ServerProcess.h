@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/pidfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +53,8 @@ class ServerProcess {
     stdin_ = in[1];
     stdout_ = out[0];
     stderr_ = err[0];
-    pidfd_ = pidfd_open(pid_, 0);
+    // By number: the glibc 2.36 header declares pidfd_open without C linkage.
+    pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
   }
 
   ~ServerProcess() {
