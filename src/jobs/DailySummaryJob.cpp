@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "component/FailureRule.h"
 #include "component/Instance.h"
