@@ -87,6 +87,24 @@ TEST(ClsRiloSever, ListenerMayDropTheLastReferenceInsideAnEvent) {
   EXPECT_EQ(vs.listener->Count(EventKind::kWorkProcess), 1U);
 }
 
+TEST(ClsRiloSever, StartUpdateReachesTheRefreshJob) {
+  VirtualServer vs;
+  auto server = vs.Create();
+  server->StartRun();
+  server->StartUpdate("m｜u｜p｜d｜l｜lu｜lp｜ld", kVariantFalse, "Store");
+  vs.RunFor(std::chrono::seconds(10));
+  // Without the refresh flag the job pauses 2500 ms after its 2000 ms delay and reports True.
+  auto updates = vs.listener->Of(EventKind::kTipsUpdate);
+  ASSERT_EQ(updates.size(), 1U);
+  EXPECT_EQ(updates[0].at, std::chrono::milliseconds(4500));
+  EXPECT_EQ(updates[0].number, kVariantTrue);
+  // The pause is a sleep: the ticker stood still through it.
+  for (const auto& e : vs.listener->Of(EventKind::kWorkProcess)) {
+    EXPECT_FALSE(e.at > std::chrono::milliseconds(2000) && e.at < std::chrono::milliseconds(4500))
+        << e.at.count();
+  }
+}
+
 TEST(ClsRiloSever, TwoInstancesOnOneThreadTickIndependently) {
   VirtualServer vs;
   auto first = vs.Create();
