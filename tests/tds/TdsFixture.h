@@ -1,0 +1,63 @@
+// A test server on a free loopback port over an engine folder of its own, and ODBC sessions to
+// it through FreeTDS.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "db/ConnectionString.h"
+#include "db/Engine.h"
+#include "tds/TdsServer.h"
+
+namespace rilo::tds::testing {
+
+class TdsFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::path(RILO_TEST_TMPDIR) / "tds" /
+           (std::string(info->test_suite_name()) + "." + info->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+
+  /// An empty database D (an empty file is an empty SQLite database).
+  void CreateDatabase(const std::string& database) const {
+    std::ofstream(dir_ / (database + ".db"), std::ios::binary | std::ios::trunc);
+  }
+
+  /// A session on the engine folder directly, to set up and check what the server sees.
+  std::unique_ptr<db::Session> Direct(const std::string& database) const {
+    return db::OpenSession(db::ConnectionString::Parse(
+        "Data Source=" + db::QuoteConnectionValue("sqlite:" + dir_.string()) +
+        ";Database=" + db::QuoteConnectionValue(database)));
+  }
+  void TearDown() override {
+    if (server_) server_->Stop();
+  }
+
+  void StartServer(TdsServerOptions options = {}) {
+    options.engine_dir = dir_;
+    server_ = std::make_unique<TdsServer>(std::move(options));
+  }
+
+  std::string ConnectionText(const std::string& database,
+                             const std::string& password = "rilo-secret") const {
+    return "Provider=SQLOLEDB;Data Source=" + server_->address() + ";Initial Catalog=" + database +
+           ";User ID=rilo;Password=" + password + ";Connect Timeout=5";
+  }
+
+  std::unique_ptr<db::Session> Connect(const std::string& database,
+                                       const std::string& password = "rilo-secret") const {
+    return db::OpenSession(db::ConnectionString::Parse(ConnectionText(database, password)));
+  }
+
+  std::filesystem::path dir_;
+  std::unique_ptr<TdsServer> server_;
+};
+
+}  // namespace rilo::tds::testing

@@ -1,0 +1,62 @@
+// A TDS server on a free loopback port, for the tests: it accepts FreeTDS's ODBC driver and runs
+// what it receives on the embedded engine, one database file per database name.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace rilo::tds {
+
+struct TdsServerOptions {
+  /// The engine folder: database D is DIR/D.db.
+  std::filesystem::path engine_dir;
+  /// The one login accepted.
+  std::string user = "rilo";
+  std::string password = "rilo-secret";
+  /// Called with the text of every statement before it runs; true closes the connection
+  /// without an answer, as a server that went away.
+  std::function<bool(std::string_view sql)> drop_connection_on;
+};
+
+class TdsServer {
+ public:
+  /// Listens on 127.0.0.1 at a free port; throws std::system_error when it cannot.
+  explicit TdsServer(TdsServerOptions options);
+  ~TdsServer();
+  TdsServer(const TdsServer&) = delete;
+  TdsServer& operator=(const TdsServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  /// "127.0.0.1,<port>", the server name a connection string gives.
+  std::string address() const;
+
+  /// Closes the listener and every open connection, and waits for their threads.
+  void Stop();
+
+  /// Every statement text received so far, in order, over all connections.
+  std::vector<std::string> statements() const;
+  void RecordStatement(std::string_view sql);
+
+ private:
+  void AcceptLoop();
+
+  TdsServerOptions options_;
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::vector<int> connections_;
+  std::vector<std::thread> threads_;
+  std::vector<std::string> statements_;
+  std::thread acceptor_;
+};
+
+}  // namespace rilo::tds

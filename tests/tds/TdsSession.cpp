@@ -1,0 +1,387 @@
+#include "tds/TdsSession.h"
+
+#include <sys/socket.h>
+
+#include <optional>
+#include <stdexcept>
+
+#include "db/ConnectionString.h"
+#include "db/DbError.h"
+#include "tds/TdsLogin.h"
+#include "tds/TdsPacket.h"
+#include "tds/TdsReader.h"
+#include "tds/TdsSqlText.h"
+#include "tds/TdsTokens.h"
+
+namespace rilo::tds {
+namespace {
+
+constexpr std::uint16_t kSelectCommand = 0xC1;
+constexpr long kLoginFailed = 18456;
+constexpr std::uint16_t kBeginTransactionRequest = 5;
+constexpr std::uint16_t kCommitRequest = 7;
+constexpr std::uint16_t kRollbackRequest = 8;
+
+TdsErrorInfo ErrorFor(const db::DbError& error) {
+  TdsErrorInfo info;
+  info.number = error.native_code() != 0 ? error.native_code() : 50000;
+  info.message = error.what();
+  return info;
+}
+
+TdsErrorInfo ErrorFor(const std::exception& error) {
+  TdsErrorInfo info;
+  info.number = 50000;
+  info.message = error.what();
+  return info;
+}
+
+void WriteResult(TdsWriter& out, const db::ResultSet& result, const std::vector<TdsColumn>& columns,
+                 bool in_procedure) {
+  WriteColumnMetadata(out, columns);
+  for (const auto& row : result.rows) WriteRow(out, columns, row);
+  WriteDone(out, in_procedure ? Token::kDoneInProc : Token::kDone, done::kMore, kSelectCommand,
+            static_cast<std::int64_t>(result.rows.size()));
+}
+
+}  // namespace
+
+TdsSession::TdsSession(int fd, const TdsServerOptions& options, TdsServer& server)
+    : fd_(fd), options_(options), server_(server) {}
+
+void TdsSession::Run() {
+  try {
+    bool logged_in = false;
+    while (!dropped_) {
+      std::optional<TdsMessage> message = ReadMessage(fd_);
+      if (!message) return;
+      const auto type = static_cast<PacketType>(message->type);
+      if (type == PacketType::kPreLogin) {
+        const std::vector<std::uint8_t> reply = PreLoginReply();
+        if (!WriteMessage(fd_, PacketType::kReply, reply, packet_size_)) return;
+        continue;
+      }
+      if (type == PacketType::kLogin7) {
+        logged_in = Login(message->payload);
+        if (!logged_in) return;
+        continue;
+      }
+      if (!logged_in) return;
+      TdsWriter out;
+      switch (type) {
+        case PacketType::kSqlBatch:
+          Batch(message->payload, out);
+          break;
+        case PacketType::kRpc:
+          Rpc(message->payload, out);
+          break;
+        case PacketType::kTransactionManager:
+          Transaction(message->payload, out);
+          break;
+        case PacketType::kAttention:
+          WriteDone(out, Token::kDone, done::kAttention, 0, std::nullopt);
+          break;
+        default:
+          return;
+      }
+      if (dropped_ || !Send(out)) return;
+    }
+  } catch (const std::exception&) {
+    // A message this server cannot read ends the connection, as a real server would.
+  }
+}
+
+bool TdsSession::Send(TdsWriter& out) {
+  MarkFinal(out);
+  return WriteMessage(fd_, PacketType::kReply, out.bytes(), packet_size_);
+}
+
+bool TdsSession::Login(std::span<const std::uint8_t> payload) {
+  const LoginRequest login = ReadLogin(payload);
+  TdsWriter out;
+  const auto refuse = [&](const TdsErrorInfo& error) {
+    WriteMessage(out, Token::kError, error);
+    WriteDone(out, Token::kDone, done::kError, 0, std::nullopt);
+    Send(out);
+    return false;
+  };
+  if (login.user_name != options_.user || login.password != options_.password) {
+    return refuse({kLoginFailed, 1, 14, "Login failed for user '" + login.user_name + "'.", ""});
+  }
+  try {
+    OpenDatabase(login.database.empty() ? "master" : login.database);
+  } catch (const db::DbError& error) {
+    WriteMessage(out, Token::kError, ErrorFor(error));
+    return refuse({kLoginFailed, 1, 14, "Login failed for user '" + login.user_name + "'.", ""});
+  }
+  if (login.packet_size >= 512 && login.packet_size <= 32767) packet_size_ = login.packet_size;
+  WriteEnvChange(out, envchange::kDatabase, database_, "master");
+  WriteCollationChange(out);
+  WriteEnvChange(out, envchange::kLanguage, "us_english", "");
+  WriteLoginAck(out);
+  WriteEnvChange(out, envchange::kPacketSize, std::to_string(packet_size_),
+                 std::to_string(packet_size_));
+  WriteDone(out, Token::kDone, done::kFinal, 0, std::nullopt);
+  return Send(out);
+}
+
+void TdsSession::OpenDatabase(const std::string& database) {
+  db::ConnectionString connection = db::ConnectionString::Parse(
+      "Data Source=" + db::QuoteConnectionValue("sqlite:" + options_.engine_dir.string()) +
+      ";Database=" + db::QuoteConnectionValue(database));
+  engine_ = db::OpenSession(connection);
+  database_ = database;
+}
+
+bool TdsSession::Admit(std::string_view sql) {
+  server_.RecordStatement(sql);
+  if (options_.drop_connection_on && options_.drop_connection_on(sql)) {
+    ::shutdown(fd_, SHUT_RDWR);
+    dropped_ = true;
+    return false;
+  }
+  return true;
+}
+
+void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
+  TdsReader in(payload);
+  in.Seek(SkipAllHeaders(payload));
+  const std::string sql = in.Utf16(in.remaining() / 2);
+  if (!Admit(sql)) return;
+  if (const std::optional<std::string> database = UsedDatabase(sql)) {
+    try {
+      const std::string old = database_;
+      OpenDatabase(*database);
+      WriteEnvChange(out, envchange::kDatabase, database_, old);
+      WriteDone(out, Token::kDone, done::kFinal, 0, std::nullopt);
+    } catch (const db::DbError& error) {
+      WriteMessage(out, Token::kError, ErrorFor(error));
+      WriteDone(out, Token::kDone, done::kError, 0, std::nullopt);
+    }
+    return;
+  }
+  RunStatement(sql, {}, out, false);
+}
+
+void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> values,
+                              TdsWriter& out, bool in_procedure) {
+  const Token done_token = in_procedure ? Token::kDoneInProc : Token::kDone;
+  try {
+    bool returns_rows = false;
+    try {
+      returns_rows = !engine_->Describe(sql).empty();
+    } catch (const db::DbError&) {
+      // Running it reports the fault as the statement's own error.
+    }
+    if (returns_rows) {
+      const db::ResultSet result =
+          engine_->Query(values.empty() ? std::string(sql) : InlineValues(sql, values));
+      const std::vector<TdsColumn> columns = ColumnsFor(result);
+      TdsWriter rows;
+      WriteResult(rows, result, columns, in_procedure);
+      out.Bytes(rows.bytes());
+      return;
+    }
+    std::optional<std::int64_t> count;
+    try {
+      count = engine_->ExecuteWithParams(sql, values);
+    } catch (const db::DbError& error) {
+      if (error.kind() != db::DbError::Kind::kUsage || !values.empty()) throw;
+      // A batch of several statements, or one the engine runs itself: no single count.
+      const db::ResultSet result = engine_->Query(sql);
+      if (!result.columns.empty()) {
+        WriteResult(out, result, ColumnsFor(result), in_procedure);
+        return;
+      }
+    }
+    WriteDone(out, done_token, done::kMore, 0, count);
+  } catch (const db::DbError& error) {
+    WriteMessage(out, Token::kError, ErrorFor(error));
+    WriteDone(out, done_token, static_cast<std::uint16_t>(done::kMore | done::kError), 0,
+              std::nullopt);
+  } catch (const std::invalid_argument& error) {
+    WriteMessage(out, Token::kError, ErrorFor(error));
+    WriteDone(out, done_token, static_cast<std::uint16_t>(done::kMore | done::kError), 0,
+              std::nullopt);
+  }
+}
+
+void TdsSession::Rpc(std::span<const std::uint8_t> payload, TdsWriter& out) {
+  for (const RpcRequest& request : ReadRpcRequests(payload)) {
+    Call(request, out);
+    if (dropped_) return;
+  }
+}
+
+void TdsSession::RunWithMarkers(const std::string& sql, const std::string& declarations,
+                                std::span<const RpcParameter> values, TdsWriter& out) {
+  if (!Admit(sql)) return;
+  const PositionalStatement statement = ToPositional(sql, declarations, values);
+  if (CallsProcedure(statement.sql, "sp_describe_first_result_set")) {
+    DescribeFirstResult(statement.values.empty() ? db::Value{} : statement.values.front(), out);
+    return;
+  }
+  RunStatement(statement.sql, statement.values, out, true);
+}
+
+void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
+  const auto& p = request.parameters;
+  const auto text = [&](std::size_t i) -> std::string {
+    if (i >= p.size()) return {};
+    if (const auto* s = std::get_if<std::string>(&p[i].value)) return *s;
+    return {};
+  };
+  const auto number = [&](std::size_t i) -> std::int32_t {
+    if (i >= p.size()) return 0;
+    if (const auto* n = std::get_if<std::int64_t>(&p[i].value))
+      return static_cast<std::int32_t>(*n);
+    return 0;
+  };
+  const std::string name = request.name;
+  const std::uint16_t id = request.procedure_id;
+  if (id == procedure::kExecuteSql || name == "sp_executesql") {
+    RunWithMarkers(text(0), text(1), std::span(p).subspan(std::min<std::size_t>(2, p.size())), out);
+  } else if (id == procedure::kPrepExec || id == procedure::kPrepare || name == "sp_prepexec" ||
+             name == "sp_prepare") {
+    const std::int32_t handle = next_handle_++;
+    prepared_[handle] = {text(2), text(1)};
+    const bool execute = id == procedure::kPrepExec || name == "sp_prepexec";
+    if (execute) {
+      RunWithMarkers(text(2), text(1), std::span(p).subspan(std::min<std::size_t>(3, p.size())),
+                     out);
+      if (dropped_) return;
+    }
+    WriteReturnStatus(out, 0);
+    WriteIntReturnValue(out, 1, p.empty() ? "" : p[0].name, handle);
+  } else if (id == procedure::kExecute || name == "sp_execute") {
+    const auto found = prepared_.find(number(0));
+    if (found == prepared_.end()) {
+      WriteMessage(
+          out, Token::kError,
+          {8179, 4, 16,
+           "Could not find prepared statement with handle " + std::to_string(number(0)) + ".", ""});
+    } else {
+      RunWithMarkers(found->second.sql, found->second.declarations,
+                     std::span(p).subspan(std::min<std::size_t>(1, p.size())), out);
+      if (dropped_) return;
+    }
+    WriteReturnStatus(out, 0);
+  } else if (id == procedure::kUnprepare || name == "sp_unprepare") {
+    prepared_.erase(number(0));
+    WriteReturnStatus(out, 0);
+  } else if (name == "sp_pkeys") {
+    PrimaryKeys(request, out);
+    WriteReturnStatus(out, 0);
+  } else if (name == "sp_special_columns") {
+    db::ResultSet none;
+    for (const char* column : {"SCOPE", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "PRECISION",
+                               "LENGTH", "SCALE", "PSEUDO_COLUMN"}) {
+      none.columns.push_back({column, "", ""});
+    }
+    WriteResult(out, none, ColumnsFor(none), true);
+    WriteReturnStatus(out, 0);
+  } else {
+    WriteMessage(out, Token::kError,
+                 {2812, 62, 16, "Could not find stored procedure '" + name + "'.", ""});
+    WriteReturnStatus(out, 1);
+  }
+  WriteDone(out, Token::kDoneProc, done::kFinal, 0, std::nullopt);
+}
+
+void TdsSession::DescribeFirstResult(const db::Value& tsql, TdsWriter& out) {
+  try {
+    const auto* query = std::get_if<std::string>(&tsql);
+    if (!query)
+      throw db::DbError(db::DbError::Kind::kEngine, "The @tsql parameter is missing.", "", 201);
+    const std::vector<db::ColumnInfo> columns = engine_->Describe(*query);
+    db::ResultSet result;
+    for (const char* name :
+         {"is_hidden", "column_ordinal", "name", "source_table", "source_column"}) {
+      result.columns.push_back({name, "", ""});
+    }
+    std::int64_t ordinal = 0;
+    for (const db::ColumnInfo& column : columns) {
+      const auto text_or_null = [](const std::string& s) -> db::Value {
+        if (s.empty()) return db::Null{};
+        return s;
+      };
+      result.rows.push_back({std::int64_t{0}, ++ordinal, column.name,
+                             text_or_null(column.base_table), text_or_null(column.base_column)});
+    }
+    std::vector<TdsColumn> types = {{"is_hidden", ColumnType::kBit},
+                                    {"column_ordinal", ColumnType::kInt},
+                                    {"name", ColumnType::kNVarChar},
+                                    {"source_table", ColumnType::kNVarChar},
+                                    {"source_column", ColumnType::kNVarChar}};
+    WriteResult(out, result, types, true);
+  } catch (const db::DbError& error) {
+    WriteMessage(out, Token::kError, ErrorFor(error));
+  }
+}
+
+void TdsSession::PrimaryKeys(const RpcRequest& request, TdsWriter& out) {
+  std::string table;
+  for (std::size_t i = 0; i < request.parameters.size(); ++i) {
+    const RpcParameter& parameter = request.parameters[i];
+    const bool is_table = parameter.name == "@table_name" || (parameter.name.empty() && i == 0);
+    if (const auto* s = std::get_if<std::string>(&parameter.value); s && is_table) table = *s;
+  }
+  db::ResultSet result;
+  for (const char* column :
+       {"TABLE_QUALIFIER", "TABLE_OWNER", "TABLE_NAME", "COLUMN_NAME", "KEY_SEQ", "PK_NAME"}) {
+    result.columns.push_back({column, "", ""});
+  }
+  try {
+    std::int64_t sequence = 0;
+    for (const std::string& column : engine_->PrimaryKeyColumns(table)) {
+      if (column == "rowid") continue;  // SQL Server has no row id to offer
+      result.rows.push_back(
+          {database_, std::string("dbo"), table, column, ++sequence, "PK_" + table});
+    }
+  } catch (const db::DbError& error) {
+    WriteMessage(out, Token::kError, ErrorFor(error));
+    return;
+  }
+  std::vector<TdsColumn> types = ColumnsFor(result);
+  types[4].type = ColumnType::kInt;
+  WriteResult(out, result, types, true);
+}
+
+void TdsSession::Transaction(std::span<const std::uint8_t> payload, TdsWriter& out) {
+  TdsReader in(payload);
+  in.Seek(SkipAllHeaders(payload));
+  const std::uint16_t request = in.U16();
+  try {
+    if (request == kBeginTransactionRequest) {
+      engine_->BeginTransaction();
+      transaction_ = transaction_ + 1;
+      WriteTransactionChange(out, envchange::kBeginTransaction, transaction_);
+    } else if (request == kCommitRequest || request == kRollbackRequest) {
+      if (transaction_ != 0) {
+        if (request == kCommitRequest) {
+          engine_->Commit();
+        } else {
+          engine_->Rollback();
+        }
+        WriteTransactionChange(out,
+                               request == kCommitRequest ? envchange::kCommitTransaction
+                                                         : envchange::kRollbackTransaction,
+                               transaction_);
+      }
+      transaction_ = 0;
+      // "begin a new one" follows the name and flag of a commit or rollback.
+      in.BVarchar();
+      if (!in.AtEnd() && (in.U8() & 0x01) != 0) {
+        engine_->BeginTransaction();
+        transaction_ = 1;
+        WriteTransactionChange(out, envchange::kBeginTransaction, transaction_);
+      }
+    }
+    WriteDone(out, Token::kDone, done::kFinal, 0, std::nullopt);
+  } catch (const db::DbError& error) {
+    WriteMessage(out, Token::kError, ErrorFor(error));
+    WriteDone(out, Token::kDone, done::kError, 0, std::nullopt);
+  }
+}
+
+}  // namespace rilo::tds

@@ -1,0 +1,146 @@
+#include "tds/TdsSqlText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+
+namespace rilo::tds {
+namespace {
+
+bool IsNameChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '@' || c == '#' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Calls `plain(i)` for each character outside literals, quoted names and comments; it returns
+// how many characters it consumed (0: copy one through).
+template <typename Plain>
+std::string Rewrite(std::string_view sql, Plain plain) {
+  std::string out;
+  std::size_t i = 0;
+  const auto copy_until = [&](std::size_t end) {
+    out.append(sql.substr(i, end - i));
+    i = end;
+  };
+  while (i < sql.size()) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '[') {
+      const char close = c == '[' ? ']' : c;
+      std::size_t end = i + 1;
+      for (;;) {
+        end = sql.find(close, end);
+        if (end == std::string_view::npos) {
+          end = sql.size();
+          break;
+        }
+        if (end + 1 < sql.size() && sql[end + 1] == close) {
+          end += 2;
+          continue;
+        }
+        ++end;
+        break;
+      }
+      copy_until(end);
+    } else if (sql.substr(i, 2) == "--") {
+      const std::size_t end = sql.find('\n', i);
+      copy_until(end == std::string_view::npos ? sql.size() : end);
+    } else if (sql.substr(i, 2) == "/*") {
+      const std::size_t end = sql.find("*/", i + 2);
+      copy_until(end == std::string_view::npos ? sql.size() : end + 2);
+    } else if (const std::size_t used = plain(i, out); used > 0) {
+      i += used;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string Literal(const db::Value& value) {
+  if (db::IsNull(value)) return "NULL";
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+  if (const auto* d = std::get_if<double>(&value)) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.17g", *d);
+    return buffer;
+  }
+  if (const auto* decimal = std::get_if<db::Decimal>(&value)) return decimal->text;
+  std::string text = db::ValueToText(value);
+  if (const auto* s = std::get_if<std::string>(&value)) text = *s;
+  std::string quoted = "N'";
+  for (char c : text) {
+    quoted += c;
+    if (c == '\'') quoted += '\'';
+  }
+  return quoted + "'";
+}
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  std::ranges::transform(out, out.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return out;
+}
+
+}  // namespace
+
+PositionalStatement ToPositional(std::string_view sql, std::string_view declarations,
+                                 std::span<const RpcParameter> values) {
+  std::vector<std::string> names;
+  for (std::size_t at = declarations.find('@'); at != std::string_view::npos;
+       at = declarations.find('@', at + 1)) {
+    std::size_t end = at + 1;
+    while (end < declarations.size() && IsNameChar(declarations[end])) ++end;
+    names.push_back(Lower(declarations.substr(at, end - at)));
+    at = end - 1;
+  }
+  PositionalStatement out;
+  out.sql = Rewrite(sql, [&](std::size_t i, std::string& text) -> std::size_t {
+    if (sql[i] != '@' || (i > 0 && IsNameChar(sql[i - 1]))) return 0;
+    std::size_t end = i + 1;
+    while (end < sql.size() && IsNameChar(sql[end])) ++end;
+    const std::string name = Lower(sql.substr(i, end - i));
+    const auto declared = std::ranges::find(names, name);
+    if (declared == names.end()) return 0;
+    const auto by_name =
+        std::ranges::find_if(values, [&](const RpcParameter& p) { return Lower(p.name) == name; });
+    const auto position = static_cast<std::size_t>(declared - names.begin());
+    if (by_name != values.end()) {
+      out.values.push_back(by_name->value);
+    } else if (position < values.size()) {
+      out.values.push_back(values[position].value);
+    } else {
+      out.values.emplace_back(db::Null{});
+    }
+    text += '?';
+    return end - i;
+  });
+  return out;
+}
+
+std::string InlineValues(std::string_view sql, std::span<const db::Value> values) {
+  std::size_t next = 0;
+  return Rewrite(sql, [&](std::size_t i, std::string& text) -> std::size_t {
+    if (sql[i] != '?' || next >= values.size()) return 0;
+    text += Literal(values[next++]);
+    return 1;
+  });
+}
+
+std::optional<std::string> UsedDatabase(std::string_view sql) {
+  static const std::regex use(R"(^\s*use\s+(\[([^\]]+)\]|([^\s;]+))\s*;?\s*$)", std::regex::icase);
+  std::match_results<std::string_view::const_iterator> match;
+  if (!std::regex_match(sql.begin(), sql.end(), match, use)) return std::nullopt;
+  return match[2].matched ? match[2].str() : match[3].str();
+}
+
+bool CallsProcedure(std::string_view sql, std::string_view procedure) {
+  const std::regex call(
+      "^\\s*exec(ute)?\\s+(\\[?dbo\\]?\\.)?\\[?" + std::string(procedure) + "\\]?(\\s|;|$)",
+      std::regex::icase);
+  return std::regex_search(sql.begin(), sql.end(), call);
+}
+
+}  // namespace rilo::tds

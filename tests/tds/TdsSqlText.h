@@ -1,0 +1,35 @@
+// Statement text as the driver sends it, made into what the embedded engine runs.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/Value.h"
+#include "tds/TdsRpc.h"
+
+namespace rilo::tds {
+
+struct PositionalStatement {
+  std::string sql;                // the named markers replaced by '?'
+  std::vector<db::Value> values;  // one per '?', in text order
+};
+
+/// Replaces each declared parameter name ("@P1", from `declarations` such as
+/// "@P1 int,@P2 nvarchar(4000)") outside literals, quoted names and comments with '?', and
+/// lists the values in the order the markers appear. Values come by name, else by position.
+PositionalStatement ToPositional(std::string_view sql, std::string_view declarations,
+                                 std::span<const RpcParameter> values);
+
+/// The statement with each '?' outside literals replaced by the value as a literal.
+std::string InlineValues(std::string_view sql, std::span<const db::Value> values);
+
+/// The database of "USE name" (brackets removed); nothing for another statement.
+std::optional<std::string> UsedDatabase(std::string_view sql);
+
+/// True when the statement calls `procedure` (EXEC or EXECUTE, any case).
+bool CallsProcedure(std::string_view sql, std::string_view procedure);
+
+}  // namespace rilo::tds
