@@ -10,6 +10,7 @@
 #include "component/Instance.h"
 #include "db/ModSQL.h"
 #include "refresh/ExpectedStatements.h"
+#include "refresh/RefreshBatch.h"
 #include "refresh/RefreshFixture.h"
 #include "support/VirtualServer.h"
 
@@ -129,6 +130,23 @@ TEST(RefreshMasterData, CopiesEveryTableKeepingIdsAndFiltersTheStoreTables) {
   EXPECT_FALSE(HasId(local.at("常用短信"), "777777"));
   EXPECT_FALSE(r.LinkExists());
   r.ExpectLocalDatabaseFree();
+}
+
+TEST(RefreshMasterData, StatementsSentReadAsTheWorkedExample) {
+  Refreshing r("worked-example", nullptr, "HQData");
+  StatementLog log;
+  EXPECT_TRUE(r.Run("中心店"));
+  ASSERT_EQ(log.executed.size(), 2u + 76u + 1u);
+  const std::vector<std::string> batch(log.executed.begin() + 2, log.executed.end() - 1);
+  const std::string text = JoinStatements(batch);
+  EXPECT_NE(text.find("||DELETE FROM 常用短信||SET IDENTITY_INSERT 产品类别 ON|| insert into "
+                      "产品类别(ID,产品类别) select ID,产品类别 from ITSV.HQData.dbo.产品类别||SET "
+                      "IDENTITY_INSERT 产品类别 off||SET IDENTITY_INSERT 服务类别 ON||"),
+            std::string::npos);
+  EXPECT_TRUE(batch[32].ends_with(
+      "from ITSV.HQData.dbo.产品信息 Where 所属分店='全部分店' or 所属分店 = '中心店'"));
+  EXPECT_TRUE(text.ends_with("||SET IDENTITY_INSERT 常用短信 off"));
+  EXPECT_EQ(r.LocalTables(), r.MainTables("中心店"));
 }
 
 TEST(RefreshMasterData, EmptyStoreNameCopiesOnlyRowsForEveryStore) {

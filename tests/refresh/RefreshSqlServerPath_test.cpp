@@ -1,0 +1,52 @@
+// The path for a local SQL Server cannot run here (no server). Through the SQLite ODBC driver
+// standing in for it, a run shows which path it took and how it leaves at the first statement
+// such a server alone understands.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "component/Instance.h"
+#include "db/ModSQL.h"
+#include "db/odbc/OdbcEngine.h"
+#include "refresh/RefreshFixture.h"
+#include "refresh/RefreshMasterData.h"
+#include "schema/SampleChain.h"
+#include "support/VirtualServer.h"
+
+namespace rilo::refresh {
+namespace {
+
+class OdbcDriverForTest {
+ public:
+  OdbcDriverForTest() { db::SetOdbcDriver(RILO_SQLITE_ODBC_DRIVER); }
+  ~OdbcDriverForTest() { db::SetOdbcDriver(""); }
+  OdbcDriverForTest(const OdbcDriverForTest&) = delete;
+  OdbcDriverForTest& operator=(const OdbcDriverForTest&) = delete;
+};
+
+TEST(RefreshMasterData, LocalDataSourceOtherThanEmbeddedTakesTheStagedPath) {
+  const OdbcDriverForTest driver;
+  testing::TempDir dir("odbc");
+  const auto store = dir.path() / "Store.db";
+  schema::CreateEmptyStoreDatabase(store, true);
+  testing::Execute(dir.source(), "Store", "INSERT INTO 产品类别(ID, 产品类别) VALUES (1, '洗护')");
+
+  rilo::testing::VirtualServer server;
+  auto self = server.CreateInstance({});
+  db::SetAllSettings(self->settings(), testing::Settings("hq-server", "clerk", "pw", "HQ Data",
+                                                         "local", store.string()));
+  testing::StatementLog log;
+  EXPECT_FALSE(RefreshMasterData(*self, "中心店"));
+
+  EXPECT_EQ(log.opened.size(), 3u);
+  EXPECT_EQ(log.executed, (std::vector<std::string>{
+                              "exec sp_addlinkedserver 'ITSV' , '' , 'SQLOLEDB' , 'hq-server'",
+                              "IF OBJECT_ID('tempdb..#产品类别') IS NOT NULL DROP TABLE #产品类别",
+                              "exec sp_dropserver 'ITSV' , 'droplogins'"}));
+  EXPECT_EQ(testing::Rows(dir.source(), "Store", "SELECT ID, 产品类别 FROM 产品类别"),
+            std::vector<std::string>{"1\t洗护"});
+}
+
+}  // namespace
+}  // namespace rilo::refresh
