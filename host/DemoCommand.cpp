@@ -1,13 +1,13 @@
 #include "DemoCommand.h"
 
 #include <fmt/format.h>
-#include <signal.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <system_error>

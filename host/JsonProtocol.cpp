@@ -232,10 +232,10 @@ std::string EncodeText(std::string_view event, std::string_view instance, std::s
 
 std::string_view Call::Name() const {
   struct Namer {
-    std::string_view operator()(const StartServerCall&) const { return "StartServer"; }
-    std::string_view operator()(const StartUpdateCall&) const { return "StartUpdate"; }
-    std::string_view operator()(const StartRunCall&) const { return "StartRun"; }
-    std::string_view operator()(const ReleaseCall&) const { return "Release"; }
+    std::string_view operator()(const StartServerCall& /*args*/) const { return "StartServer"; }
+    std::string_view operator()(const StartUpdateCall& /*args*/) const { return "StartUpdate"; }
+    std::string_view operator()(const StartRunCall& /*args*/) const { return "StartRun"; }
+    std::string_view operator()(const ReleaseCall& /*args*/) const { return "Release"; }
   };
   return std::visit(Namer{}, args);
 }

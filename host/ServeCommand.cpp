@@ -2,12 +2,12 @@
 
 #include <fmt/format.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <memory>
 
@@ -100,7 +100,7 @@ int RunServe(const ServeOptions& options) {
 
   std::array<pollfd, 3> watched{
       {{STDIN_FILENO, POLLIN, 0}, {signals.fd(), POLLIN, 0}, {out->broken_event(), POLLIN, 0}}};
-  std::array<char, 64 * 1024> buffer{};
+  std::array<char, std::size_t{64} * 1024> buffer{};
   int status = 0;
   for (;;) {
     if (poll(watched.data(), watched.size(), -1) < 0) {

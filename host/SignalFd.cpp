@@ -2,11 +2,11 @@
 
 #include <poll.h>
 #include <pthread.h>
-#include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <system_error>
 
 namespace rilo::host {

@@ -1,8 +1,7 @@
 // rilo-server: the server as a program. Parses the command line and hands over to the
 // command; every command maps its outcome to the exit code (0 ok, 1 failure, 2 bad usage).
-#include <fmt/format.h>
-
 #include <CLI/CLI.hpp>
+#include <cstdio>
 #include <exception>
 
 #include "DemoCommand.h"
@@ -14,9 +13,7 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kRuntimeFailure = 1;
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   CLI::App app{"RiloServer: the background automation server of a chain of service stores."};
   app.name("rilo-server");
   app.set_version_flag("--version", "rilo-server " RILO_VERSION);
@@ -35,14 +32,21 @@ int main(int argc, char** argv) {
     const int code = app.exit(error);
     return code == 0 ? 0 : kUsageError;
   }
-
-  try {
-    if (serve->parsed()) return rilo::host::RunServe(serve_options);
-    if (demo->parsed()) return rilo::host::RunDemo(demo_options);
-    if (schema->parsed()) return rilo::host::RunSchema(schema_options);
-  } catch (const std::exception& error) {
-    fmt::print(stderr, "rilo-server: {}\n", error.what());
-    return kRuntimeFailure;
-  }
+  if (serve->parsed()) return rilo::host::RunServe(serve_options);
+  if (demo->parsed()) return rilo::host::RunDemo(demo_options);
+  if (schema->parsed()) return rilo::host::RunSchema(schema_options);
   return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "rilo-server: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "rilo-server: unexpected failure\n");
+  }
+  return kRuntimeFailure;
 }
