@@ -81,6 +81,7 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
         CloseIfOpen(*connection);
         connection.reset();
         YieldAndPause(self);
+        step = "unlinking";
         UnlinkMainServer(self);
         return true;
       },
