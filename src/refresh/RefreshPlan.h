@@ -24,8 +24,9 @@ RefreshPlan BuildEmbeddedPlan(std::string_view mainDatabase, std::string_view st
 /// store servers). So the main data is first read through ITSV into session temp tables
 /// (#<table>, dropped first in case a pooled session still holds one) outside any
 /// transaction; then, inside one local transaction, the 19 deletions, and per table in copy
-/// order identity on, the copy from its temp table, identity off. The local tables end up exactly as the 76 statements leave
-/// them, and a run that fails anywhere changes none of them.
+/// order identity on, the copy from its temp table, identity off. The local tables end up
+/// exactly as the 76 statements leave them, and a run that fails anywhere changes none of
+/// them.
 RefreshPlan BuildSqlServerPlan(std::string_view mainDatabase, std::string_view storeName);
 
 }  // namespace rilo::refresh
