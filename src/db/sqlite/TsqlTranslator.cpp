@@ -167,10 +167,9 @@ class Translator {
     if (args.size() < 2 || args.size() > 3) return std::nullopt;
     const auto type = ReadTargetType(args[0]);
     if (!type) return std::nullopt;
-    const std::string expr = Trimmed(Scope(args[1]));
-
     if (args.size() == 2) {
-      return std::pair{"CAST(" + expr + " AS " + Trimmed(Scope(args[0])) + ")", close + 1};
+      return std::pair{"CAST(" + Trimmed(Scope(args[1])) + " AS " + Trimmed(Scope(args[0])) + ")",
+                       close + 1};
     }
     const std::size_t style_at = SkipTrivia(t_, args[2].begin, args[2].end);
     if (style_at == args[2].end ||
@@ -179,27 +178,24 @@ class Translator {
     }
     const auto style = WholeNumber(t_[style_at].text);
     if (!style || (type->name != "varchar" && type->name != "nvarchar")) return std::nullopt;
+    if (*style != 23 && *style != 20 && *style != 120 && *style != 21 && *style != 121) {
+      return std::nullopt;
+    }
+    const std::string expr = Trimmed(Scope(args[1]));
 
+    if (*style == 23) {
+      // yyyy-mm-dd, written as substr so that an index on substr(col,1,10) serves the test.
+      const long length = std::min(type->length.value_or(10), 10L);
+      return std::pair{"substr(" + expr + ",1," + std::to_string(length) + ")", close + 1};
+    }
     std::string text;
     long natural = 0;
-    switch (*style) {
-      case 23:  // yyyy-mm-dd; written as substr so an index on substr(col,1,10) serves it
-        natural = 10;
-        text = "substr(" + expr + ",1," + std::to_string(std::min(type->length.value_or(10), 10L)) +
-               ")";
-        return std::pair{text, close + 1};
-      case 20:
-      case 120:  // yyyy-mm-dd hh:mi:ss
-        natural = 19;
-        text = "strftime('%Y-%m-%d %H:%M:%S'," + expr + ")";
-        break;
-      case 21:
-      case 121:  // yyyy-mm-dd hh:mi:ss.mmm
-        natural = 23;
-        text = "strftime('%Y-%m-%d %H:%M:%f'," + expr + ")";
-        break;
-      default:
-        return std::nullopt;
+    if (*style == 20 || *style == 120) {  // yyyy-mm-dd hh:mi:ss
+      natural = 19;
+      text = "strftime('%Y-%m-%d %H:%M:%S'," + expr + ")";
+    } else {  // yyyy-mm-dd hh:mi:ss.mmm
+      natural = 23;
+      text = "strftime('%Y-%m-%d %H:%M:%f'," + expr + ")";
     }
     if (type->length && *type->length < natural) {
       text = "substr(" + text + ",1," + std::to_string(*type->length) + ")";
