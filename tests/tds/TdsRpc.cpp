@@ -221,6 +221,16 @@ db::Value ReadValue(TdsReader& in) {
       if (is_null) return db::Null{};
       return text;
     }
+    case 0x63:    // NTEXT
+    case 0x23: {  // TEXT
+      in.U32();
+      in.Skip(5);  // collation
+      const std::uint32_t length = in.U32();
+      if (length == 0xFFFFFFFF) return db::Null{};
+      if (type == 0x63) return in.Utf16(length / 2u);
+      const auto raw = in.Take(length);
+      return std::string(raw.begin(), raw.end());
+    }
     case 0xA5:  // VARBINARY
     case 0xAD: {
       in.U16();

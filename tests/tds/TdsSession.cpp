@@ -7,6 +7,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
+#include "tds/TdsErrorNumber.h"
 #include "tds/TdsLogin.h"
 #include "tds/TdsPacket.h"
 #include "tds/TdsReader.h"
@@ -22,12 +23,7 @@ constexpr std::uint16_t kBeginTransactionRequest = 5;
 constexpr std::uint16_t kCommitRequest = 7;
 constexpr std::uint16_t kRollbackRequest = 8;
 
-TdsErrorInfo ErrorFor(const db::DbError& error) {
-  TdsErrorInfo info;
-  info.number = error.native_code() != 0 ? error.native_code() : 50000;
-  info.message = error.what();
-  return info;
-}
+TdsErrorInfo ErrorFor(const db::DbError& error) { return ServerError(error); }
 
 TdsErrorInfo ErrorFor(const std::exception& error) {
   TdsErrorInfo info;
@@ -167,34 +163,39 @@ void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> v
                               TdsWriter& out, bool in_procedure) {
   const Token done_token = in_procedure ? Token::kDoneInProc : Token::kDone;
   try {
-    bool returns_rows = false;
-    try {
-      returns_rows = !engine_->Describe(sql).empty();
-    } catch (const db::DbError&) {
-      // Running it reports the fault as the statement's own error.
-    }
-    if (returns_rows) {
-      const db::ResultSet result =
-          engine_->Query(values.empty() ? std::string(sql) : InlineValues(sql, values));
-      const std::vector<TdsColumn> columns = ColumnsFor(result);
-      TdsWriter rows;
-      WriteResult(rows, result, columns, in_procedure);
-      out.Bytes(rows.bytes());
-      return;
-    }
-    std::optional<std::int64_t> count;
-    try {
-      count = engine_->ExecuteWithParams(sql, values);
-    } catch (const db::DbError& error) {
-      if (error.kind() != db::DbError::Kind::kUsage || !values.empty()) throw;
-      // A batch of several statements, or one the engine runs itself: no single count.
-      const db::ResultSet result = engine_->Query(sql);
-      if (!result.columns.empty()) {
-        WriteResult(out, result, ColumnsFor(result), in_procedure);
-        return;
+    // Only one plain statement has a single count or a description to ask for first.
+    std::optional<bool> returns_rows;
+    if (!HasSeveralStatements(sql)) {
+      try {
+        returns_rows = !engine_->Describe(sql).empty();
+      } catch (const db::DbError&) {
+        // Running it reports the fault as the statement's own error.
       }
     }
-    WriteDone(out, done_token, done::kMore, 0, count);
+    if (returns_rows == false && values.empty()) {
+      try {
+        WriteDone(out, done_token, done::kMore, 0, engine_->ExecuteWithParams(sql, values));
+        return;
+      } catch (const db::DbError& error) {
+        // A statement the engine runs itself (EXEC, SET): no count of its own.
+        if (error.kind() != db::DbError::Kind::kUsage) throw;
+      }
+    }
+    if (!returns_rows.value_or(false) && values.empty()) {
+      const db::ResultSet result = engine_->Query(sql);
+      if (result.columns.empty()) {
+        WriteDone(out, done_token, done::kMore, 0, std::nullopt);
+      } else {
+        WriteResult(out, result, ColumnsFor(result), in_procedure);
+      }
+      return;
+    }
+    if (returns_rows.value_or(false)) {
+      const db::ResultSet result = engine_->Query(InlineValues(sql, values));
+      WriteResult(out, result, ColumnsFor(result), in_procedure);
+      return;
+    }
+    WriteDone(out, done_token, done::kMore, 0, engine_->ExecuteWithParams(sql, values));
   } catch (const db::DbError& error) {
     WriteMessage(out, Token::kError, ErrorFor(error));
     WriteDone(out, done_token, static_cast<std::uint16_t>(done::kMore | done::kError), 0,

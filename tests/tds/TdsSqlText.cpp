@@ -129,6 +129,21 @@ std::string InlineValues(std::string_view sql, std::span<const db::Value> values
   });
 }
 
+bool HasSeveralStatements(std::string_view sql) {
+  bool after_separator = false;
+  bool several = false;
+  Rewrite(sql, [&](std::size_t i, std::string&) -> std::size_t {
+    const char c = sql[i];
+    if (c == ';') {
+      after_separator = true;
+    } else if (after_separator && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+      several = true;
+    }
+    return 0;
+  });
+  return several;
+}
+
 std::optional<std::string> UsedDatabase(std::string_view sql) {
   static const std::regex use(R"(^\s*use\s+(\[([^\]]+)\]|([^\s;]+))\s*;?\s*$)", std::regex::icase);
   std::match_results<std::string_view::const_iterator> match;

@@ -26,6 +26,9 @@ PositionalStatement ToPositional(std::string_view sql, std::string_view declarat
 /// The statement with each '?' outside literals replaced by the value as a literal.
 std::string InlineValues(std::string_view sql, std::span<const db::Value> values);
 
+/// True when text follows a ';' outside literals and comments: a batch of several statements.
+bool HasSeveralStatements(std::string_view sql);
+
 /// The database of "USE name" (brackets removed); nothing for another statement.
 std::optional<std::string> UsedDatabase(std::string_view sql);
 
