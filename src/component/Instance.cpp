@@ -139,9 +139,10 @@ void Instance::ReleaseFromHost() {
   listeners_->Clear();
   const std::pair<TimerRef*, std::string_view> timers[] = {
       {&oTimer, "oTimer"}, {&oTimer2, "oTimer2"}, {&oTimer3, "oTimer3"}, {&oTimer4, "oTimer4"}};
-  for (const auto& [timer, name] : timers) {
+  for (const auto& entry : timers) {
+    TimerRef* timer = entry.first;
     if (!timer->IsBound()) continue;
-    RunStep(context_, kWhere, name, [&] {
+    RunStep(context_, kWhere, entry.second, [timer] {
       timer->SetEnabled(false);
       timer->Release();
     });

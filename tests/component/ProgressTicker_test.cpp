@@ -51,7 +51,8 @@ TEST_F(ProgressTicker, ValueWrittenByAListenerIsWhereTheCounterGoesOn) {
       if (++seen == 3) index = w;
     };
     instance->StartRun();
-    context_.loop.RunUntil([&] { return listener_->events().size() == expected.size(); },
+    const std::size_t wanted = expected.size();
+    context_.loop.RunUntil([&] { return listener_->events().size() == wanted; },
                            clock_->Now() + std::chrono::hours(1));
     EXPECT_EQ(Numbers(EventKind::kWorkProcess), expected) << "listener wrote " << written;
   }
