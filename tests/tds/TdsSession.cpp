@@ -247,6 +247,7 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
     const std::int32_t handle = next_handle_++;
     prepared_[handle] = {text(2), text(1)};
     const bool execute = id == procedure::kPrepExec || name == "sp_prepexec";
+    if (!execute) DescribeOnly(text(2), text(1), out);
     if (execute) {
       RunWithMarkers(text(2), text(1), std::span(p).subspan(std::min<std::size_t>(3, p.size())),
                      out);
@@ -287,6 +288,21 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
     WriteReturnStatus(out, 1);
   }
   WriteDone(out, Token::kDoneProc, done::kFinal, 0, std::nullopt);
+}
+
+void TdsSession::DescribeOnly(const std::string& sql, const std::string& declarations,
+                              TdsWriter& out) {
+  // The driver learns a prepared query's columns before running it from this metadata.
+  std::vector<TdsColumn> columns;
+  try {
+    const PositionalStatement statement = ToPositional(sql, declarations, {});
+    for (const db::ColumnInfo& info : engine_->Describe(statement.sql)) {
+      columns.push_back({info.name, ColumnType::kNVarChar});
+    }
+  } catch (const db::DbError&) {
+    return;  // running it will report the fault
+  }
+  if (!columns.empty()) WriteColumnMetadata(out, columns);
 }
 
 void TdsSession::DescribeFirstResult(const db::Value& tsql, TdsWriter& out) {

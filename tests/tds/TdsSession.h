@@ -39,6 +39,7 @@ class TdsSession {
                     bool in_procedure);
   void RunWithMarkers(const std::string& sql, const std::string& declarations,
                       std::span<const RpcParameter> values, TdsWriter& out);
+  void DescribeOnly(const std::string& sql, const std::string& declarations, TdsWriter& out);
   void DescribeFirstResult(const db::Value& tsql, TdsWriter& out);
   void PrimaryKeys(const RpcRequest& request, TdsWriter& out);
   void OpenDatabase(const std::string& database);
