@@ -24,6 +24,9 @@ struct TdsServerOptions {
   /// Called with the text of every statement before it runs; true closes the connection
   /// without an answer, as a server that went away.
   std::function<bool(std::string_view sql)> drop_connection_on;
+  /// Called with the text of every statement just before it runs, e.g. to change a row as
+  /// another client would between a read and a write.
+  std::function<void(std::string_view sql)> before_statement;
 };
 
 class TdsServer {

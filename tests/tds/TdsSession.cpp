@@ -136,6 +136,7 @@ bool TdsSession::Admit(std::string_view sql) {
     dropped_ = true;
     return false;
   }
+  if (options_.before_statement) options_.before_statement(sql);
   return true;
 }
 

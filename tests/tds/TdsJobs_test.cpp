@@ -1,0 +1,160 @@
+// The jobs end to end over the production path: ClsRiloSever on a virtual clock, the SQL Server
+// engine, unixODBC and FreeTDS, against the test server on loopback.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jobs/StoreDatabase.h"
+#include "rilo/automation.h"
+#include "support/VirtualServer.h"
+#include "tds/TdsServer.h"
+
+namespace rilo::tds::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using rilo::testing::Appointment;
+using rilo::testing::EventKind;
+using rilo::testing::StoreDatabase;
+using rilo::testing::VirtualServer;
+
+AutomationDate Date(std::string_view text) { return ParseAutomationDate(text).value(); }
+
+constexpr std::string_view kReminderText =
+    "预约顾客：李女士‖顾客电话：13800000000‖预约员工：A03‖预约项目：面部护理‖预约时间：2025-03-09 "
+    "14:30";
+
+class TdsJobs : public ::testing::Test {
+ protected:
+  void Serve(TdsServerOptions options = {}) {
+    options.engine_dir = db_.file().parent_path();
+    server_ = std::make_unique<TdsServer>(std::move(options));
+  }
+  std::string Settings(const std::string& password = "rilo-secret") const {
+    return server_->address() + "｜rilo｜" + password + "｜HQ";
+  }
+  std::vector<std::string> Texts(EventKind kind) const {
+    std::vector<std::string> out;
+    for (const auto& e : vs_.listener->Of(kind)) out.push_back(e.text);
+    return out;
+  }
+  void TearDown() override {
+    if (server_) server_->Stop();
+  }
+
+  StoreDatabase db_;
+  VirtualServer vs_;
+  std::unique_ptr<TdsServer> server_;
+};
+
+TEST_F(TdsJobs, SummaryWorkedExampleGivesTheExactPairList) {
+  db_.AddCategory("Facial");
+  db_.AddCategory("Body care");
+  db_.AddCategory("Nails/Hands");
+  db_.AddSale("销售服务", "Facial", 1000, "2026-03-08 09:15:00", "Riverside");
+  db_.AddSale("销售计次", "Facial", 280.5, "2026-03-08 17:40:00", "Riverside");
+  db_.AddSale("销售服务", "Nails/Hands", 300, "2026-03-08 11:00:00", "Riverside");
+  db_.AddSale("销售商品", "Lotion", 100, "2026-03-08 12:00:00", "Riverside");
+  db_.AddSale("销售商品", "Mask", 56, "2026-03-08 23:59:59", "Riverside");
+  db_.AddSale("退货", "Facial", 999, "2026-03-08 10:00:00", "Riverside");
+  db_.AddSale("销售服务", "Body care", 70, "2026-03-07 23:59:59", "Riverside");
+  db_.AddSale("销售服务", "Facial", 500, "2026-03-08 10:00:00", "中心店");
+  db_.AddMembership("会员办卡", 2000, "2026-03-08 10:30:00", "Riverside");
+  db_.AddMembership("会员续卡", 800, "2026-03-08 10:30:00", "中心店");
+  Serve();
+  auto server = vs_.Create();
+
+  server->StartServer(Date("2026-03-08 14:30"), "  Riverside ", Settings(), 5000);
+  ASSERT_TRUE(vs_.RunUntil([&] { return vs_.listener->Count(EventKind::kServerStart) == 1; }, 20s));
+
+  EXPECT_EQ(
+      Texts(EventKind::kServerStart),
+      std::vector<std::string>{
+          "Facial‖1280.5｜Body care‖0｜NailsHands‖300｜商品销售‖156｜会员开卡‖2000｜会员续卡‖0"});
+  const std::vector<std::string> sent = server_->statements();
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.front(), "Select 服务类别 From [服务类别] ORDER BY ID ASC");
+}
+
+TEST_F(TdsJobs, ReminderWorkedExampleIsReportedOnceAndMarkedThroughTheKey) {
+  db_.AddStaff("A03");
+  const auto id = db_.AddAppointment(Appointment{});
+  Serve();
+  auto server = vs_.Create();
+
+  server->StartServer(Date("2025-03-08"), "中心店", Settings());
+  vs_.RunFor(150s);
+
+  EXPECT_EQ(Texts(EventKind::kTipsStart), std::vector<std::string>{std::string(kReminderText)});
+  EXPECT_EQ(db_.Reminded(id), "1");
+  // The write-back went out with parameters, through the key, guarded by the value it read.
+  const std::vector<std::string> sent = server_->statements();
+  EXPECT_NE(std::ranges::find(sent,
+                              "UPDATE [服务预约] SET [预约提醒] = @P1 WHERE [ID] = @P2 AND "
+                              "[预约提醒] = @P3"),
+            sent.end());
+}
+
+TEST_F(TdsJobs, ReminderSeesARowChangedBetweenItsReadAndItsWrite) {
+  db_.AddStaff("A03");
+  const auto id = db_.AddAppointment(Appointment{});
+  std::atomic<bool> raced = false;
+  TdsServerOptions options;
+  options.before_statement = [&](std::string_view sql) {
+    if (sql.find("UPDATE") != std::string_view::npos && !raced.exchange(true)) {
+      db_.Exec("UPDATE 服务预约 SET 预约提醒 = 1 WHERE ID = " + std::to_string(id));
+    }
+  };
+  Serve(options);
+  auto server = vs_.Create();
+
+  server->StartServer(Date("2025-03-08"), "中心店", Settings());
+  vs_.RunFor(150s);
+
+  ASSERT_TRUE(raced);
+  // The other client's mark stands, and this server never reports the row again.
+  EXPECT_EQ(db_.Reminded(id), "1");
+  EXPECT_TRUE(Texts(EventKind::kTipsStart).empty());
+}
+
+TEST_F(TdsJobs, RefusedLoginRaisesNothingAndLeavesTheRowUnmarked) {
+  db_.AddStaff("A03");
+  const auto id = db_.AddAppointment(Appointment{});
+  Serve();
+  auto server = vs_.Create();
+
+  server->StartServer(Date("2025-03-08"), "中心店", Settings("wrong"));
+  vs_.RunFor(150s);
+
+  EXPECT_TRUE(Texts(EventKind::kTipsStart).empty());
+  EXPECT_EQ(db_.Reminded(id), "0");
+}
+
+TEST_F(TdsJobs, ServerGoingAwayMidRunIsSurvivedAndTheNextRunWorks) {
+  db_.AddStaff("A03");
+  const auto id = db_.AddAppointment(Appointment{});
+  std::atomic<int> dropped = 0;
+  TdsServerOptions options;
+  options.drop_connection_on = [&](std::string_view sql) {
+    return sql.find("服务预约") != std::string_view::npos && dropped++ == 0;
+  };
+  Serve(options);
+  auto server = vs_.Create();
+
+  server->StartServer(Date("2025-03-08"), "中心店", Settings());
+  vs_.RunFor(90s);
+  EXPECT_TRUE(Texts(EventKind::kTipsStart).empty());
+  EXPECT_EQ(db_.Reminded(id), "0");
+
+  vs_.RunFor(60s);
+  EXPECT_EQ(Texts(EventKind::kTipsStart), std::vector<std::string>{std::string(kReminderText)});
+  EXPECT_EQ(db_.Reminded(id), "1");
+}
+
+}  // namespace
+}  // namespace rilo::tds::testing
