@@ -8,8 +8,9 @@
 namespace rilo::db::sqlite {
 namespace {
 
-// Long enough for another process's refresh to finish, short enough to report a stuck one.
-constexpr int kBusyTimeoutMs = 10000;
+// Long enough for another process's refresh (a few hundred milliseconds) to commit, short
+// enough that a lock that is never released is reported rather than waited out.
+constexpr int kBusyTimeoutMs = 5000;
 
 }  // namespace
 
