@@ -12,6 +12,7 @@
 #include "tds/TdsPacket.h"
 #include "tds/TdsReader.h"
 #include "tds/TdsSqlText.h"
+#include "tds/TdsTempTables.h"
 #include "tds/TdsTokens.h"
 
 namespace rilo::tds {
@@ -157,7 +158,8 @@ void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
     }
     return;
   }
-  RunStatement(sql, {}, out, false);
+  const std::string own_source = "sqlite:" + options_.engine_dir.string();
+  RunStatement(RewriteTempTables(LinkToSelf(sql, server_.address(), own_source)), {}, out, false);
 }
 
 void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> values,

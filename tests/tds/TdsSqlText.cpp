@@ -144,6 +144,24 @@ bool HasSeveralStatements(std::string_view sql) {
   return several;
 }
 
+std::string LinkToSelf(std::string_view sql, std::string_view address,
+                       std::string_view own_source) {
+  if (!CallsProcedure(sql, "sp_addlinkedserver")) return std::string(sql);
+  const std::string from = "'" + std::string(address) + "'";
+  std::string to = "'";
+  for (char c : own_source) {
+    to += c;
+    if (c == '\'') to += '\'';
+  }
+  to += "'";
+  std::string out(sql);
+  for (std::size_t at = out.find(from); at != std::string::npos;
+       at = out.find(from, at + to.size())) {
+    out.replace(at, from.size(), to);
+  }
+  return out;
+}
+
 std::optional<std::string> UsedDatabase(std::string_view sql) {
   static const std::regex use(R"(^\s*use\s+(\[([^\]]+)\]|([^\s;]+))\s*;?\s*$)", std::regex::icase);
   std::match_results<std::string_view::const_iterator> match;

@@ -29,6 +29,10 @@ std::string InlineValues(std::string_view sql, std::span<const db::Value> values
 /// True when text follows a ';' outside literals and comments: a batch of several statements.
 bool HasSeveralStatements(std::string_view sql);
 
+/// A linked server added with this server's own address (`address`) reaches this server's
+/// databases: the call's data source literal becomes `own_source`. Other text is unchanged.
+std::string LinkToSelf(std::string_view sql, std::string_view address, std::string_view own_source);
+
 /// The database of "USE name" (brackets removed); nothing for another statement.
 std::optional<std::string> UsedDatabase(std::string_view sql);
 
