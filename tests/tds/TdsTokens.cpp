@@ -18,6 +18,8 @@ constexpr std::uint8_t kFloatN = 0x6D;
 constexpr std::uint8_t kDecimalN = 0x6A;
 constexpr std::uint8_t kMoneyN = 0x6E;
 constexpr std::uint8_t kDateTimeN = 0x6F;
+constexpr std::uint8_t kDateTime2N = 0x2A;
+constexpr std::uint8_t kDateTime2Scale = 3;
 constexpr std::uint8_t kNVarChar = 0xE7;
 constexpr std::uint16_t kLongLength = 0xFFFF;
 constexpr std::uint8_t kDecimalBytes = 17;  // sign and 16 bytes: precision 38
@@ -110,6 +112,10 @@ void WriteTypeInfo(TdsWriter& out, const TdsColumn& column) {
       out.U8(kDateTimeN);
       out.U8(8);
       return;
+    case ColumnType::kDateTime2:
+      out.U8(kDateTime2N);
+      out.U8(kDateTime2Scale);
+      return;
     case ColumnType::kNVarChar:
       out.U8(kNVarChar);
       out.U16(column.long_text ? kLongLength : static_cast<std::uint16_t>(kLongestShortText * 2));
@@ -179,6 +185,22 @@ void WriteDateTimeValue(TdsWriter& out, const CalendarDateTime& t) {
   out.U8(8);
   out.U32(static_cast<std::uint32_t>(static_cast<std::int32_t>(days)));
   out.U32(static_cast<std::uint32_t>(ticks));
+}
+
+// Milliseconds since midnight in four bytes (scale 3), then days since 0001-01-01 in three.
+void WriteDateTime2Value(TdsWriter& out, const CalendarDateTime& t) {
+  const std::int64_t days = DaysSince1900(t.year, t.month, t.day) + 693595;
+  const auto milliseconds = static_cast<std::uint32_t>(
+      ((t.hour * 60LL + t.minute) * 60 + t.second) * 1000 + t.millisecond);
+  out.U8(7);
+  out.U32(milliseconds);
+  for (int i = 0; i < 3; ++i) out.U8(static_cast<std::uint8_t>(days >> (8 * i)));
+}
+
+// True when datetime's 1/300 s would change the millisecond.
+bool NeedsDateTime2(const CalendarDateTime& t) {
+  const int ticks = (t.millisecond * 3 + 5) / 10;
+  return (ticks * 10 + 1) / 3 != t.millisecond;
 }
 
 void WriteTextValue(TdsWriter& out, const TdsColumn& column, const db::Value& value) {
@@ -317,6 +339,7 @@ std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result) {
     column.name = result.columns[c].name;
     std::optional<ColumnType> type;
     bool all_four_places = true;
+    bool fine_time = false;
     std::size_t longest = 0;
     for (const auto& row : result.rows) {
       const db::Value& value = row.at(c);
@@ -330,12 +353,16 @@ std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result) {
       } else {
         all_four_places = false;
       }
+      if (const auto* time = std::get_if<CalendarDateTime>(&value)) {
+        fine_time = fine_time || NeedsDateTime2(*time);
+      }
       if (const auto* text = std::get_if<std::string>(&value)) {
         longest = std::max(longest, db::odbc::Utf8ToUtf16(*text).size());
       }
     }
     column.type = type.value_or(ColumnType::kNVarChar);
     if (column.type == ColumnType::kDecimal && all_four_places) column.type = ColumnType::kMoney;
+    if (column.type == ColumnType::kDateTime && fine_time) column.type = ColumnType::kDateTime2;
     if (column.type == ColumnType::kNVarChar) {
       for (const auto& row : result.rows) {
         if (!db::IsNull(row.at(c))) {
@@ -394,6 +421,9 @@ void WriteRow(TdsWriter& out, const std::vector<TdsColumn>& columns,
         break;
       case ColumnType::kDateTime:
         WriteDateTimeValue(out, std::get<CalendarDateTime>(value));
+        break;
+      case ColumnType::kDateTime2:
+        WriteDateTime2Value(out, std::get<CalendarDateTime>(value));
         break;
       case ColumnType::kNVarChar:
         WriteTextValue(out, column, value);

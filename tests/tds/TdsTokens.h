@@ -43,7 +43,7 @@ inline constexpr std::uint8_t kCommitTransaction = 9;
 inline constexpr std::uint8_t kRollbackTransaction = 10;
 }  // namespace envchange
 
-enum class ColumnType { kInt, kBit, kFloat, kDecimal, kMoney, kDateTime, kNVarChar };
+enum class ColumnType { kInt, kBit, kFloat, kDecimal, kMoney, kDateTime, kDateTime2, kNVarChar };
 
 struct TdsColumn {
   std::string name;
@@ -78,7 +78,8 @@ void WriteIntReturnValue(TdsWriter& out, std::uint16_t ordinal, std::string_view
 
 /// A type for each column that holds every value of it: whole numbers as bigint, numbers with
 /// a fraction as float, exact decimals as decimal (or money when all have four places),
-/// date-times as datetime, anything else or a mix with text as nvarchar.
+/// date-times as datetime (datetime2(3) when a millisecond would not survive datetime's 1/300
+/// second), anything else or a mix with text as nvarchar.
 std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result);
 void WriteColumnMetadata(TdsWriter& out, const std::vector<TdsColumn>& columns);
 /// Throws std::invalid_argument for a value the column's type cannot carry.

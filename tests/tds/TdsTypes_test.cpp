@@ -79,6 +79,30 @@ TEST_F(TdsTypes, TextLongerThanFourThousandUnitsComesWhole) {
   EXPECT_EQ(got.rows[0][0], Value(long_text));
 }
 
+TEST_F(TdsTypes, MillisecondsDatetimeCannotHoldComeAsDatetime2) {
+  const CalendarDateTime fine{2026, 3, 8, 23, 59, 59, 1};
+  Direct("Shop")->ExecuteWithParams("UPDATE Sale SET SoldAt = ? WHERE ID = 1",
+                                    std::vector<Value>{fine});
+  const db::ResultSet got =
+      Connect("Shop")->Query("SELECT SoldAt FROM Sale WHERE ID <= 2 ORDER BY ID");
+  ASSERT_EQ(got.rows.size(), 2u);
+  EXPECT_EQ(got.rows[0][0], Value(fine));
+  EXPECT_EQ(got.rows[1][0], Value(CalendarDateTime{1999, 12, 31, 23, 59, 59, 500}));
+}
+
+TEST_F(TdsTypes, UseSwitchesTheDatabaseOfTheConnection) {
+  CreateDatabase("其他店");
+  Direct("其他店")->Execute("CREATE TABLE 只在这里 (ID int PRIMARY KEY)");
+  Direct("其他店")->Execute("INSERT INTO 只在这里 VALUES (42)");
+  auto session = Connect("Shop");
+  EXPECT_THROW(session->Query("SELECT ID FROM 只在这里"), db::DbError);
+  session->Execute("USE [其他店]");
+  const db::ResultSet got = session->Query("SELECT ID FROM 只在这里");
+  ASSERT_EQ(got.rows.size(), 1u);
+  EXPECT_EQ(got.rows[0][0], Value(std::int64_t{42}));
+  EXPECT_THROW(session->Execute("USE NoSuchShop"), db::DbError);
+}
+
 TEST_F(TdsTypes, EmptyResultStillNamesItsColumns) {
   const db::ResultSet got = Connect("Shop")->Query("SELECT ID, Note FROM Sale WHERE ID = 99");
   ASSERT_EQ(got.columns.size(), 2u);
