@@ -232,7 +232,12 @@ std::int64_t SqliteSession::ExecuteWithParams(std::string_view sql, std::span<co
   if (statements.size() != 1 || !std::holds_alternative<SqliteText>(statements.front())) {
     throw DbError(DbError::Kind::kUsage, "a statement with parameters must be one plain statement");
   }
-  StatementHandle stmt = PrepareStatement(std::get<SqliteText>(statements.front()).sql, nullptr);
+  std::string_view rest;
+  StatementHandle stmt = PrepareStatement(std::get<SqliteText>(statements.front()).sql, &rest);
+  // A second statement in the text would be skipped without a word.
+  if (stmt && Prepare(db_.get(), rest, nullptr)) {
+    throw DbError(DbError::Kind::kUsage, "a statement with parameters must be one plain statement");
+  }
   if (!stmt || sqlite3_bind_parameter_count(stmt.get()) != static_cast<int>(params.size())) {
     throw DbError(DbError::Kind::kUsage, "the statement's parameters and the values differ");
   }
