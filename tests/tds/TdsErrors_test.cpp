@@ -82,6 +82,20 @@ TEST_F(TdsErrors, ErrorOfALaterStatementInABatchSurfaces) {
                db::DbError);
 }
 
+// The server counts rows of one statement with the engine's parameterised call; a text of two
+// must be refused there, not run in part.
+TEST_F(TdsErrors, EngineRefusesACountedBatchInsteadOfRunningItsFirstStatement) {
+  auto direct = Direct("Shop");
+  EXPECT_THROW(direct->ExecuteWithParams("UPDATE Goods SET Name = N'A' WHERE ID = 1; "
+                                         "UPDATE Goods SET Name = N'B' WHERE ID = 1",
+                                         {}),
+               db::DbError);
+  const db::ResultSet result = direct->Query("SELECT Name FROM Goods WHERE ID = 1");
+  ASSERT_EQ(result.rows.size(), 1u);
+  EXPECT_EQ(result.rows[0][0], db::Value(std::string("Tea")));
+  EXPECT_EQ(direct->ExecuteWithParams("UPDATE Goods SET Name = N'C' WHERE ID = 1;  ", {}), 1);
+}
+
 TEST_F(TdsErrors, WrongPasswordIsRefusedAsLoginFailed) {
   const auto started = std::chrono::steady_clock::now();
   try {
