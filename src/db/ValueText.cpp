@@ -107,7 +107,10 @@ std::string DoubleToText(double x) {
 
   digits.erase(digits.find_last_not_of('0') + 1);
   std::string mantissa = digits.substr(0, 1);
-  if (digits.size() > 1) mantissa += "." + digits.substr(1);
+  if (digits.size() > 1) {
+    mantissa += '.';
+    mantissa.append(digits, 1);
+  }
   return fmt::format("{}{}E{}{:02d}", negative ? "-" : "", mantissa, exponent < 0 ? '-' : '+',
                      std::abs(exponent));
 }
