@@ -7,6 +7,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
+#include "tds/TdsCatalog.h"
 #include "tds/TdsErrorNumber.h"
 #include "tds/TdsLogin.h"
 #include "tds/TdsPacket.h"
@@ -222,7 +223,14 @@ void TdsSession::RunWithMarkers(const std::string& sql, const std::string& decla
   if (!Admit(sql)) return;
   const PositionalStatement statement = ToPositional(sql, declarations, values);
   if (CallsProcedure(statement.sql, "sp_describe_first_result_set")) {
-    DescribeFirstResult(statement.values.empty() ? db::Value{} : statement.values.front(), out);
+    const auto* tsql =
+        statement.values.empty() ? nullptr : std::get_if<std::string>(&statement.values.front());
+    Catalog(
+        [&] {
+          if (!tsql) throw db::DbError(db::DbError::Kind::kEngine, "@tsql is missing.", "", 201);
+          return DescribeFirstResultSet(*engine_, *tsql);
+        },
+        out);
     return;
   }
   RunStatement(statement.sql, statement.values, out, true);
@@ -275,15 +283,16 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
     prepared_.erase(number(0));
     WriteReturnStatus(out, 0);
   } else if (name == "sp_pkeys") {
-    PrimaryKeys(request, out);
+    // @table_name, by name or first.
+    std::string table = text(0);
+    for (const RpcParameter& parameter : p) {
+      const auto* value = std::get_if<std::string>(&parameter.value);
+      if (value && parameter.name == "@table_name") table = *value;
+    }
+    Catalog([&] { return PrimaryKeyRows(*engine_, database_, table); }, out);
     WriteReturnStatus(out, 0);
   } else if (name == "sp_special_columns") {
-    db::ResultSet none;
-    for (const char* column : {"SCOPE", "COLUMN_NAME", "DATA_TYPE", "TYPE_NAME", "PRECISION",
-                               "LENGTH", "SCALE", "PSEUDO_COLUMN"}) {
-      none.columns.push_back({column, "", ""});
-    }
-    WriteResult(out, none, ColumnsFor(none), true);
+    Catalog(NoSpecialColumns, out);
     WriteReturnStatus(out, 0);
   } else {
     WriteMessage(out, Token::kError,
@@ -308,63 +317,13 @@ void TdsSession::DescribeOnly(const std::string& sql, const std::string& declara
   if (!columns.empty()) WriteColumnMetadata(out, columns);
 }
 
-void TdsSession::DescribeFirstResult(const db::Value& tsql, TdsWriter& out) {
+void TdsSession::Catalog(const std::function<CatalogResult()>& answer, TdsWriter& out) {
   try {
-    const auto* query = std::get_if<std::string>(&tsql);
-    if (!query)
-      throw db::DbError(db::DbError::Kind::kEngine, "The @tsql parameter is missing.", "", 201);
-    const std::vector<db::ColumnInfo> columns = engine_->Describe(*query);
-    db::ResultSet result;
-    for (const char* name :
-         {"is_hidden", "column_ordinal", "name", "source_table", "source_column"}) {
-      result.columns.push_back({name, "", ""});
-    }
-    std::int64_t ordinal = 0;
-    for (const db::ColumnInfo& column : columns) {
-      const auto text_or_null = [](const std::string& s) -> db::Value {
-        if (s.empty()) return db::Null{};
-        return s;
-      };
-      result.rows.push_back({std::int64_t{0}, ++ordinal, column.name,
-                             text_or_null(column.base_table), text_or_null(column.base_column)});
-    }
-    std::vector<TdsColumn> types = {{"is_hidden", ColumnType::kBit},
-                                    {"column_ordinal", ColumnType::kInt},
-                                    {"name", ColumnType::kNVarChar},
-                                    {"source_table", ColumnType::kNVarChar},
-                                    {"source_column", ColumnType::kNVarChar}};
-    WriteResult(out, result, types, true);
+    const CatalogResult catalog = answer();
+    WriteResult(out, catalog.result, catalog.columns, true);
   } catch (const db::DbError& error) {
     WriteMessage(out, Token::kError, ErrorFor(error));
   }
-}
-
-void TdsSession::PrimaryKeys(const RpcRequest& request, TdsWriter& out) {
-  std::string table;
-  for (std::size_t i = 0; i < request.parameters.size(); ++i) {
-    const RpcParameter& parameter = request.parameters[i];
-    const bool is_table = parameter.name == "@table_name" || (parameter.name.empty() && i == 0);
-    if (const auto* s = std::get_if<std::string>(&parameter.value); s && is_table) table = *s;
-  }
-  db::ResultSet result;
-  for (const char* column :
-       {"TABLE_QUALIFIER", "TABLE_OWNER", "TABLE_NAME", "COLUMN_NAME", "KEY_SEQ", "PK_NAME"}) {
-    result.columns.push_back({column, "", ""});
-  }
-  try {
-    std::int64_t sequence = 0;
-    for (const std::string& column : engine_->PrimaryKeyColumns(table)) {
-      if (column == "rowid") continue;  // SQL Server has no row id to offer
-      result.rows.push_back(
-          {database_, std::string("dbo"), table, column, ++sequence, "PK_" + table});
-    }
-  } catch (const db::DbError& error) {
-    WriteMessage(out, Token::kError, ErrorFor(error));
-    return;
-  }
-  std::vector<TdsColumn> types = ColumnsFor(result);
-  types[4].type = ColumnType::kInt;
-  WriteResult(out, result, types, true);
 }
 
 void TdsSession::Transaction(std::span<const std::uint8_t> payload, TdsWriter& out) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <span>
@@ -11,6 +12,7 @@
 
 #include "db/Engine.h"
 #include "db/Value.h"
+#include "tds/TdsCatalog.h"
 #include "tds/TdsRpc.h"
 #include "tds/TdsServer.h"
 #include "tds/TdsWriter.h"
@@ -40,8 +42,8 @@ class TdsSession {
   void RunWithMarkers(const std::string& sql, const std::string& declarations,
                       std::span<const RpcParameter> values, TdsWriter& out);
   void DescribeOnly(const std::string& sql, const std::string& declarations, TdsWriter& out);
-  void DescribeFirstResult(const db::Value& tsql, TdsWriter& out);
-  void PrimaryKeys(const RpcRequest& request, TdsWriter& out);
+  /// A catalog procedure's result, or its failure as an error token.
+  void Catalog(const std::function<CatalogResult()>& answer, TdsWriter& out);
   void OpenDatabase(const std::string& database);
   /// False when the statement must end the connection.
   bool Admit(std::string_view sql);
