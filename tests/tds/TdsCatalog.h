@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "db/Engine.h"
-#include "tds/TdsTokens.h"
+#include "tds/TdsColumns.h"
 
 namespace rilo::tds {
 

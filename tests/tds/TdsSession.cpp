@@ -8,6 +8,7 @@
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
 #include "tds/TdsCatalog.h"
+#include "tds/TdsColumns.h"
 #include "tds/TdsErrorNumber.h"
 #include "tds/TdsLogin.h"
 #include "tds/TdsPacket.h"

@@ -1,4 +1,5 @@
-// The response tokens this server sends, and the column types it gives a result's values.
+// The response tokens this server sends around a result: login, environment changes, messages,
+// procedure outcomes and the DONE family.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "db/Engine.h"
 #include "tds/TdsWriter.h"
 
 namespace rilo::tds {
@@ -43,15 +43,6 @@ inline constexpr std::uint8_t kCommitTransaction = 9;
 inline constexpr std::uint8_t kRollbackTransaction = 10;
 }  // namespace envchange
 
-enum class ColumnType { kInt, kBit, kFloat, kDecimal, kMoney, kDateTime, kDateTime2, kNVarChar };
-
-struct TdsColumn {
-  std::string name;
-  ColumnType type = ColumnType::kNVarChar;
-  std::uint8_t scale = 0;  // decimals of kDecimal
-  bool long_text = false;  // kNVarChar too long for NVARCHAR(4000): sent as NVARCHAR(MAX)
-};
-
 struct TdsErrorInfo {
   long number = 0;
   std::uint8_t state = 1;
@@ -75,15 +66,5 @@ void WriteReturnStatus(TdsWriter& out, std::int32_t status);
 /// An output parameter of type int, e.g. the handle of a prepared statement.
 void WriteIntReturnValue(TdsWriter& out, std::uint16_t ordinal, std::string_view name,
                          std::int32_t value);
-
-/// A type for each column that holds every value of it: whole numbers as bigint, numbers with
-/// a fraction as float, exact decimals as decimal (or money when all have four places),
-/// date-times as datetime (datetime2(3) when a millisecond would not survive datetime's 1/300
-/// second), anything else or a mix with text as nvarchar.
-std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result);
-void WriteColumnMetadata(TdsWriter& out, const std::vector<TdsColumn>& columns);
-/// Throws std::invalid_argument for a value the column's type cannot carry.
-void WriteRow(TdsWriter& out, const std::vector<TdsColumn>& columns,
-              const std::vector<db::Value>& row);
 
 }  // namespace rilo::tds
