@@ -76,9 +76,22 @@ TEST_F(TdsJobs, SummaryWorkedExampleGivesTheExactPairList) {
       Texts(EventKind::kServerStart),
       std::vector<std::string>{
           "Facial‖1280.5｜Body care‖0｜NailsHands‖300｜商品销售‖156｜会员开卡‖2000｜会员续卡‖0"});
-  const std::vector<std::string> sent = server_->statements();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.front(), "Select 服务类别 From [服务类别] ORDER BY ID ASC");
+  // The statements reached the server byte for byte through UTF-16.
+  const std::string summary =
+      "Select sum(case when (销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= 'Facial' "
+      "then 售价 else 0 end) as \"Facial\",sum(case when (销售类型 ='销售服务' or 销售类型 "
+      "='销售计次') and 项目类型= 'Body care' then 售价 else 0 end) as \"Body care\",sum(case when "
+      "(销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= 'Nails/Hands' then 售价 else 0 "
+      "end) as \"NailsHands\",sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 "
+      "From [销售详情] Where CONVERT(varchar(100), 消费日期, 23) = '2026-03-08' and 所属分店 = "
+      "'Riverside'";
+  const std::string membership =
+      "Select sum(case when 操作类型 ='会员办卡' then 消费金额 else 0 end) as 会员开卡,"
+      "sum(case when 操作类型 ='会员续卡' then 消费金额 else 0 end) as 会员续卡 From [会员记录]"
+      "  Where CONVERT(varchar(100), 办理日期, 23) = '2026-03-08' and 所属分店 = 'Riverside'";
+  EXPECT_EQ(server_->statements(),
+            (std::vector<std::string>{"Select 服务类别 From [服务类别] ORDER BY ID ASC", summary,
+                                      membership}));
 }
 
 TEST_F(TdsJobs, ReminderWorkedExampleIsReportedOnceAndMarkedThroughTheKey) {
