@@ -68,6 +68,15 @@ TEST_F(TdsParameters, NullsAndQuotesInParametersAreValuesNotText) {
   EXPECT_EQ(row[3], Value(Null{}));
 }
 
+TEST_F(TdsParameters, TextLongerThanFourThousandUnitsTravelsWhole) {
+  std::string long_text;
+  for (int i = 0; i < 2500; ++i) long_text += "预约b";  // 5000 UTF-16 units
+  const std::vector<Value> values = {long_text, std::int64_t{1}};
+  EXPECT_EQ(Connect("门店")->ExecuteWithParams("UPDATE 预约 SET 顾客 = ? WHERE 编号 = ?", values),
+            1);
+  EXPECT_EQ(Row(1).at(1), Value(long_text));
+}
+
 TEST_F(TdsParameters, RowCountsComeBackForEachExecution) {
   auto session = Connect("门店");
   const std::vector<Value> none_match = {std::int64_t{99}};
