@@ -31,5 +31,20 @@ TEST_F(TdsQuery, SelectsIntAndNVarCharOverFreeTds) {
   EXPECT_EQ(result.rows[1], (std::vector<Value>{std::int64_t{2}, std::string("茶叶")}));
 }
 
+// The connection string braces values that would otherwise end early; FreeTDS must hand the
+// server exactly the password and database the settings hold.
+TEST_F(TdsQuery, PasswordAndDatabaseWithSeparatorsReachTheServerExactly) {
+  server_->Stop();
+  CreateDatabase("门店 一;二");
+  Direct("门店 一;二")->Execute("CREATE TABLE T (ID int PRIMARY KEY)");
+  TdsServerOptions options;
+  options.password = " s3;cr=t {x ";
+  StartServer(options);
+  const std::string text = "Data Source=" + server_->address() +
+                           ";Initial Catalog=\"门店 一;二\";User ID=rilo;Password=\" s3;cr=t {x \"";
+  auto session = db::OpenSession(db::ConnectionString::Parse(text));
+  EXPECT_TRUE(session->Query("SELECT ID FROM T").rows.empty());
+}
+
 }  // namespace
 }  // namespace rilo::tds::testing
