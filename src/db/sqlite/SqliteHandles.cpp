@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/DbError.h"
+#include "db/sqlite/ExactSum.h"
 
 namespace rilo::db::sqlite {
 namespace {
@@ -29,6 +30,7 @@ DatabaseHandle OpenDatabase(const std::filesystem::path& file, int flags) {
   }
   sqlite3_extended_result_codes(db.get(), 1);
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+  RegisterExactSum(db.get());
   return db;
 }
 

@@ -22,8 +22,9 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 [[noreturn]] void ThrowSqliteError(sqlite3* db);
 
 /// Opens `file` with `flags` (SQLITE_OPEN_*) and a busy timeout, since several processes
-/// share the files. URI file names are read in ATTACH (the file name itself must then not
-/// start with "file:"; an absolute path never does). Throws DbError.
+/// share the files. sum() adds decimals exactly (RegisterExactSum). URI file names are read in
+/// ATTACH (the file name itself must then not start with "file:"; an absolute path never does).
+/// Throws DbError.
 DatabaseHandle OpenDatabase(const std::filesystem::path& file, int flags);
 
 /// Prepares the first statement of `sql`; `rest` receives what follows it. A text holding
