@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "db/DbError.h"
 #include "db/sqlite/SqliteHandles.h"
 #include "db/sqlite/ValueConversion.h"
 
@@ -46,6 +47,14 @@ std::string LinkedDatabases::SchemaFor(const std::filesystem::path& file) {
   if (auto found = schemas_.find(key); found != schemas_.end()) return found->second;
   if (schemas_.size() >= kMostAttached) DetachAllIfIdle();
 
+  // Attached read-only, the file cannot be switched to WAL through this connection; in the
+  // rollback journal, this session's read lock would stop the file's own writers until it
+  // commits.
+  try {
+    OpenDatabase(key, SQLITE_OPEN_READWRITE);
+  } catch (const DbError&) {
+    // The ATTACH below reports what is wrong with the file.
+  }
   const std::string schema = std::string(kSchemaPrefix) + std::to_string(next_number_++);
   StatementHandle attach = Prepare(db_, "ATTACH DATABASE ? AS " + schema);
   BindValue(attach.get(), 1, ReadOnlyUri(key));

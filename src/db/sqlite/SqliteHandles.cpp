@@ -15,6 +15,14 @@ constexpr int kBusyTimeoutMs = 5000;
 
 }  // namespace
 
+void PreferWriteAheadLog(sqlite3* db) noexcept {
+  // Switching needs the file to itself: with no wait, a file in use is switched by a later
+  // open instead of holding this one up. A read-only file keeps its mode; so does one that
+  // is no database, which the caller's first read reports.
+  sqlite3_busy_timeout(db, 0);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+}
+
 void ThrowSqliteError(sqlite3* db) {
   throw DbError(DbError::Kind::kEngine, sqlite3_errmsg(db), "HY000", sqlite3_extended_errcode(db));
 }
@@ -29,6 +37,7 @@ DatabaseHandle OpenDatabase(const std::filesystem::path& file, int flags) {
     ThrowSqliteError(db.get());
   }
   sqlite3_extended_result_codes(db.get(), 1);
+  PreferWriteAheadLog(db.get());
   sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
   RegisterExactSum(db.get());
   return db;

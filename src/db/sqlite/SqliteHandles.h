@@ -21,10 +21,14 @@ using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 /// Throws DbError(kEngine) with SQLite's current message and extended result code of `db`.
 [[noreturn]] void ThrowSqliteError(sqlite3* db);
 
+/// Puts the database of `db` in WAL mode, where readers never block a writer, when it can
+/// be switched at once. The mode stays with the file. Leaves `db` without a busy timeout.
+void PreferWriteAheadLog(sqlite3* db) noexcept;
+
 /// Opens `file` with `flags` (SQLITE_OPEN_*) and a busy timeout, since several processes
-/// share the files. sum() adds decimals exactly (RegisterExactSum). URI file names are read in
-/// ATTACH (the file name itself must then not start with "file:"; an absolute path never does).
-/// Throws DbError.
+/// share the files. The file is put in WAL mode if it can be (PreferWriteAheadLog), and sum()
+/// adds decimals exactly (RegisterExactSum). URI file names are read in ATTACH (the file name
+/// itself must then not start with "file:"; an absolute path never does). Throws DbError.
 DatabaseHandle OpenDatabase(const std::filesystem::path& file, int flags);
 
 /// Prepares the first statement of `sql`; `rest` receives what follows it. A text holding
