@@ -16,6 +16,7 @@ constexpr std::uint8_t kBitN = 0x68;
 constexpr std::uint8_t kFloatN = 0x6D;
 constexpr std::uint8_t kDecimalN = 0x6A;
 constexpr std::uint8_t kMoneyN = 0x6E;
+constexpr std::uint8_t kMoneyScale = 4;
 constexpr std::uint8_t kDateTimeN = 0x6F;
 constexpr std::uint8_t kDateTime2N = 0x2A;
 constexpr std::uint8_t kDateTime2Scale = 3;
@@ -228,13 +229,13 @@ void WriteNull(TdsWriter& out, const TdsColumn& column) {
 
 }  // namespace
 
-std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result) {
+std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result,
+                                  std::span<const std::string> money_columns) {
   std::vector<TdsColumn> columns;
   for (std::size_t c = 0; c < result.columns.size(); ++c) {
     TdsColumn column;
     column.name = result.columns[c].name;
     std::optional<ColumnType> type;
-    bool all_four_places = true;
     bool fine_time = false;
     std::size_t longest = 0;
     for (const auto& row : result.rows) {
@@ -245,9 +246,6 @@ std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result) {
       if (const auto* decimal = std::get_if<db::Decimal>(&value)) {
         const std::uint8_t scale = SplitDecimal(decimal->text).scale;
         column.scale = std::max(column.scale, scale);
-        all_four_places = all_four_places && scale == 4;
-      } else {
-        all_four_places = false;
       }
       if (const auto* time = std::get_if<CalendarDateTime>(&value)) {
         fine_time = fine_time || NeedsDateTime2(*time);
@@ -257,7 +255,13 @@ std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result) {
       }
     }
     column.type = type.value_or(ColumnType::kNVarChar);
-    if (column.type == ColumnType::kDecimal && all_four_places) column.type = ColumnType::kMoney;
+    const bool numeric =
+        !type || column.type == ColumnType::kInt || column.type == ColumnType::kDecimal;
+    if (numeric && column.scale <= kMoneyScale &&
+        std::ranges::find(money_columns, column.name) != money_columns.end()) {
+      column.type = ColumnType::kMoney;
+      column.scale = kMoneyScale;
+    }
     if (column.type == ColumnType::kDateTime && fine_time) column.type = ColumnType::kDateTime2;
     if (column.type == ColumnType::kNVarChar) {
       for (const auto& row : result.rows) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,10 +26,12 @@ struct TdsColumn {
 };
 
 /// A type for each column that holds every value of it: whole numbers as bigint, numbers with
-/// a fraction as float, exact decimals as decimal (or money when all have four places),
+/// a fraction as float, exact decimals as decimal, whole or exact numbers of a column named in
+/// `money_columns` as money (the engine keeps no declared type to tell),
 /// date-times as datetime (datetime2(3) when a millisecond would not survive datetime's 1/300
 /// second), anything else or a mix with text as nvarchar.
-std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result);
+std::vector<TdsColumn> ColumnsFor(const db::ResultSet& result,
+                                  std::span<const std::string> money_columns = {});
 void WriteColumnMetadata(TdsWriter& out, const std::vector<TdsColumn>& columns);
 /// Throws std::invalid_argument for a value the column's type cannot carry.
 void WriteRow(TdsWriter& out, const std::vector<TdsColumn>& columns,

@@ -21,6 +21,8 @@ struct TdsServerOptions {
   /// The one login accepted.
   std::string user = "rilo";
   std::string password = "rilo-secret";
+  /// Result columns of these names go out as money, as the store's money columns would.
+  std::vector<std::string> money_columns;
   /// Called with the text of every statement before it runs; true closes the connection
   /// without an answer, as a server that went away.
   std::function<bool(std::string_view sql)> drop_connection_on;

@@ -37,8 +37,11 @@ TdsErrorInfo ErrorFor(const std::exception& error) {
 
 void WriteResult(TdsWriter& out, const db::ResultSet& result, const std::vector<TdsColumn>& columns,
                  bool in_procedure) {
-  WriteColumnMetadata(out, columns);
-  for (const auto& row : result.rows) WriteRow(out, columns, row);
+  // Built apart, so a value that cannot be sent leaves no half result in the response.
+  TdsWriter whole;
+  WriteColumnMetadata(whole, columns);
+  for (const auto& row : result.rows) WriteRow(whole, columns, row);
+  out.Bytes(whole.bytes());
   WriteDone(out, in_procedure ? Token::kDoneInProc : Token::kDone, done::kMore, kSelectCommand,
             static_cast<std::int64_t>(result.rows.size()));
 }
@@ -191,13 +194,13 @@ void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> v
       if (result.columns.empty()) {
         WriteDone(out, done_token, done::kMore, 0, std::nullopt);
       } else {
-        WriteResult(out, result, ColumnsFor(result), in_procedure);
+        WriteResult(out, result, ColumnsFor(result, options_.money_columns), in_procedure);
       }
       return;
     }
     if (returns_rows.value_or(false)) {
       const db::ResultSet result = engine_->Query(InlineValues(sql, values));
-      WriteResult(out, result, ColumnsFor(result), in_procedure);
+      WriteResult(out, result, ColumnsFor(result, options_.money_columns), in_procedure);
       return;
     }
     WriteDone(out, done_token, done::kMore, 0, engine_->ExecuteWithParams(sql, values));

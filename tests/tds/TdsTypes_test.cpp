@@ -27,8 +27,11 @@ class TdsTypes : public TdsFixture {
         "(1, 3, 12.50, 1280.5, 0.25, '2026-03-08 09:15:30', N'门店'), "
         "(2, -7, -0.05, -3.25, -1.5E+15, '1999-12-31 23:59:59.500', N'it''s'), "
         "(3, NULL, NULL, NULL, NULL, NULL, NULL), "
-        "(4, 2147483647, 9999999999999999.99, 922337203685477.5807, 3.0, '1900-01-01', N'')");
-    StartServer();
+        "(4, 2147483647, 9999999999999999.99, 123456789012.3456, 3.0, '1900-01-01', N''), "
+        "(5, 9007199254740993, 0.5, 0, 1E-05, '1899-12-30 08:00:00', N'x')");
+    TdsServerOptions options;
+    options.money_columns = {"Amount"};
+    StartServer(options);
   }
 
   void ExpectSameBothWays(const std::string& sql) {
@@ -65,8 +68,9 @@ TEST_F(TdsTypes, ExactDecimalTextAndMoneyPlacesAreKept) {
   ASSERT_EQ(got.rows.size(), 2u);
   EXPECT_EQ(got.rows[0][0], Value(Decimal{"12.50"}));
   EXPECT_EQ(got.rows[1][0], Value(Decimal{"-0.05"}));
-  EXPECT_EQ(db::ValueToText(got.rows[0][1]), "1280.5");
-  EXPECT_EQ(db::ValueToText(got.rows[1][1]), "-3.25");
+  // money always has four places
+  EXPECT_EQ(got.rows[0][1], Value(Decimal{"1280.5000"}));
+  EXPECT_EQ(got.rows[1][1], Value(Decimal{"-3.2500"}));
 }
 
 TEST_F(TdsTypes, TextLongerThanFourThousandUnitsComesWhole) {
@@ -101,6 +105,13 @@ TEST_F(TdsTypes, UseSwitchesTheDatabaseOfTheConnection) {
   ASSERT_EQ(got.rows.size(), 1u);
   EXPECT_EQ(got.rows[0][0], Value(std::int64_t{42}));
   EXPECT_THROW(session->Execute("USE NoSuchShop"), db::DbError);
+}
+
+TEST_F(TdsTypes, ValueBeyondItsColumnTypeIsAnErrorNotABrokenStream) {
+  Direct("Shop")->Execute("UPDATE Sale SET Amount = 1E+30 WHERE ID = 1");
+  auto session = Connect("Shop");
+  EXPECT_THROW(session->Query("SELECT Amount FROM Sale ORDER BY ID"), db::DbError);
+  EXPECT_EQ(session->Query("SELECT ID FROM Sale WHERE ID = 2").rows.size(), 1u);
 }
 
 TEST_F(TdsTypes, EmptyResultStillNamesItsColumns) {
