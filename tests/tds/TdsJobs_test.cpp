@@ -43,6 +43,10 @@ class TdsJobs : public ::testing::Test {
     for (const auto& e : vs_.listener->Of(kind)) out.push_back(e.text);
     return out;
   }
+  /// The server has closed every engine session of the jobs' connections, so the test's own
+  /// reads of the file meet no lock.
+  void SettleServer() { ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5))); }
+
   void TearDown() override {
     if (server_) server_->Stop();
   }
@@ -102,6 +106,7 @@ TEST_F(TdsJobs, ReminderWorkedExampleIsReportedOnceAndMarkedThroughTheKey) {
 
   server->StartServer(Date("2025-03-08"), "中心店", Settings());
   vs_.RunFor(150s);
+  SettleServer();
 
   EXPECT_EQ(Texts(EventKind::kTipsStart), std::vector<std::string>{std::string(kReminderText)});
   EXPECT_EQ(db_.Reminded(id), "1");
@@ -128,6 +133,7 @@ TEST_F(TdsJobs, ReminderSeesARowChangedBetweenItsReadAndItsWrite) {
 
   server->StartServer(Date("2025-03-08"), "中心店", Settings());
   vs_.RunFor(150s);
+  SettleServer();
 
   ASSERT_TRUE(raced);
   // The other client's mark stands, and this server never reports the row again.
@@ -143,6 +149,7 @@ TEST_F(TdsJobs, RefusedLoginRaisesNothingAndLeavesTheRowUnmarked) {
 
   server->StartServer(Date("2025-03-08"), "中心店", Settings("wrong"));
   vs_.RunFor(150s);
+  SettleServer();
 
   EXPECT_TRUE(Texts(EventKind::kTipsStart).empty());
   EXPECT_EQ(db_.Reminded(id), "0");
@@ -161,10 +168,12 @@ TEST_F(TdsJobs, ServerGoingAwayMidRunIsSurvivedAndTheNextRunWorks) {
 
   server->StartServer(Date("2025-03-08"), "中心店", Settings());
   vs_.RunFor(90s);
+  SettleServer();
   EXPECT_TRUE(Texts(EventKind::kTipsStart).empty());
   EXPECT_EQ(db_.Reminded(id), "0");
 
   vs_.RunFor(60s);
+  SettleServer();
   EXPECT_EQ(Texts(EventKind::kTipsStart), std::vector<std::string>{std::string(kReminderText)});
   EXPECT_EQ(db_.Reminded(id), "1");
 }

@@ -57,6 +57,11 @@ void TdsServer::Stop() {
   for (std::thread& thread : threads) thread.join();
 }
 
+bool TdsServer::WaitUntilIdle(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return idle_.wait_for(lock, limit, [this] { return connections_.empty(); });
+}
+
 std::vector<std::string> TdsServer::statements() const {
   const std::lock_guard lock(mutex_);
   return statements_;
@@ -81,11 +86,15 @@ void TdsServer::AcceptLoop() {
     }
     connections_.push_back(fd);
     threads_.emplace_back([this, fd] {
-      TdsSession session(fd, options_, *this);
-      session.Run();
+      {
+        // The engine session closes here, before the connection counts as gone.
+        TdsSession session(fd, options_, *this);
+        session.Run();
+      }
       const std::lock_guard inner(mutex_);
       std::erase(connections_, fd);
       ::close(fd);
+      idle_.notify_all();
     });
   }
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -46,6 +48,10 @@ class TdsServer {
   /// Closes the listener and every open connection, and waits for their threads.
   void Stop();
 
+  /// Waits until no client connection is open (each served connection has closed its engine
+  /// session), at most `limit`; false when some are still open.
+  bool WaitUntilIdle(std::chrono::milliseconds limit);
+
   /// Every statement text received so far, in order, over all connections.
   std::vector<std::string> statements() const;
   void RecordStatement(std::string_view sql);
@@ -58,6 +64,7 @@ class TdsServer {
   std::uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
+  std::condition_variable idle_;
   std::vector<int> connections_;
   std::vector<std::thread> threads_;
   std::vector<std::string> statements_;
