@@ -8,6 +8,7 @@
 
 #include "StatementLog.h"
 #include "StoreDatabase.h"
+#include "WorkedExample.h"
 #include "rilo/automation.h"
 #include "support/VirtualServer.h"
 
@@ -17,6 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 using db::StatementKind;
 using testing::EventKind;
+using testing::kWorkedMembershipQuery;
+using testing::kWorkedPairList;
+using testing::kWorkedSummaryQuery;
 using testing::StatementLog;
 using testing::StoreDatabase;
 using testing::VirtualServer;
@@ -30,26 +34,6 @@ std::string MembershipQuery(std::string_view date, std::string_view store) {
          "sum(case when 操作类型 ='会员续卡' then 消费金额 else 0 end) as 会员续卡 From [会员记录]"
          "  Where CONVERT(varchar(100), 办理日期, 23) = '" +
          std::string(date) + "' and 所属分店 = '" + std::string(store) + "'";
-}
-
-// The worked example's day at Riverside, with rows of other days, stores and kinds around it.
-void FillWorkedExample(StoreDatabase& db) {
-  db.AddCategory("Facial");
-  db.AddCategory("Body care");
-  db.AddCategory("Nails/Hands");
-  db.AddSale("销售服务", "Facial", 1000, "2026-03-08 09:15:00", "Riverside");
-  db.AddSale("销售计次", "Facial", 280.5, "2026-03-08 17:40:00", "Riverside");
-  db.AddSale("销售服务", "Nails/Hands", 300, "2026-03-08 11:00:00", "Riverside");
-  db.AddSale("销售商品", "Lotion", 100, "2026-03-08 12:00:00", "Riverside");
-  db.AddSale("销售商品", "Mask", 56, "2026-03-08 23:59:59", "Riverside");
-  db.AddSale("退货", "Facial", 999, "2026-03-08 10:00:00", "Riverside");  // no kind of ours
-  db.AddSale("销售服务", "Body care", 70, "2026-03-07 23:59:59", "Riverside");
-  db.AddSale("销售服务", "Body care", 80, "2026-03-09 00:00:00", "Riverside");
-  db.AddSale("销售服务", "Facial", 500, "2026-03-08 10:00:00", "中心店");
-  db.AddSale("销售商品", "Lotion", 40, "2026-03-08 10:00:00", "Riverside East");
-  db.AddMembership("会员办卡", 2000, "2026-03-08 10:30:00", "Riverside");
-  db.AddMembership("会员续卡", 500, "2026-03-07 10:30:00", "Riverside");
-  db.AddMembership("会员续卡", 800, "2026-03-08 10:30:00", "中心店");
 }
 
 std::vector<std::string> ServerStartTexts(const VirtualServer& vs) {
@@ -68,21 +52,10 @@ TEST(DailySummaryJob, WorkedExampleSendsTheExactQueriesAndRaisesThePairList) {
   server->StartServer(Date("2026-03-08 14:30"), "  Riverside ", db.settings(), 5000);
   ASSERT_TRUE(vs.RunUntil([&] { return vs.listener->Count(EventKind::kServerStart) == 1; }, 20s));
 
-  const std::string summary =
-      "Select sum(case when (销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= 'Facial' "
-      "then 售价 else 0 end) as \"Facial\",sum(case when (销售类型 ='销售服务' or 销售类型 "
-      "='销售计次') and 项目类型= 'Body care' then 售价 else 0 end) as \"Body care\",sum(case when "
-      "(销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= 'Nails/Hands' then 售价 else 0 "
-      "end) as \"NailsHands\",sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 "
-      "From [销售详情] Where CONVERT(varchar(100), 消费日期, 23) = '2026-03-08' and 所属分店 = "
-      "'Riverside'";
   EXPECT_EQ(log.Texts(StatementKind::kQuery),
-            (std::vector<std::string>{std::string(kCategoryQuery), summary,
-                                      MembershipQuery("2026-03-08", "Riverside")}));
-  EXPECT_EQ(
-      ServerStartTexts(vs),
-      std::vector<std::string>{
-          "Facial‖1280.5｜Body care‖0｜NailsHands‖300｜商品销售‖156｜会员开卡‖2000｜会员续卡‖0"});
+            (std::vector<std::string>{std::string(kCategoryQuery), std::string(kWorkedSummaryQuery),
+                                      std::string(kWorkedMembershipQuery)}));
+  EXPECT_EQ(ServerStartTexts(vs), std::vector<std::string>{std::string(kWorkedPairList)});
   // The event ends a run that paused 1 ms after each of 3 category rows and 6 pairs.
   EXPECT_EQ(vs.listener->Of(EventKind::kServerStart).at(0).at, 5009ms);
 }
@@ -205,8 +178,7 @@ TEST(DailySummaryJob, TimeOfTheBusinessDateMakesNoDifference) {
   EXPECT_EQ(log.Texts(StatementKind::kQuery), first_queries);
   const auto texts = ServerStartTexts(vs);
   EXPECT_EQ(texts[1], texts[0]);
-  EXPECT_EQ(texts[0],
-            "Facial‖1280.5｜Body care‖0｜NailsHands‖300｜商品销售‖156｜会员开卡‖2000｜会员续卡‖0");
+  EXPECT_EQ(texts[0], std::string(kWorkedPairList));
 }
 
 TEST(DailySummaryJob, FailingMembershipQueryLeavesTheCategoryAndProductPairs) {
@@ -259,8 +231,7 @@ TEST(DailySummaryJob, UnreachableDatabaseRaisesNothingAndTheTimerKeepsRunning) {
   db.BringBack();
   ASSERT_TRUE(vs.RunUntil([&] { return vs.listener->Count(EventKind::kServerStart) == 1; }, 10s));
   EXPECT_EQ(vs.listener->Of(EventKind::kServerStart).at(0).at, 15009ms);
-  EXPECT_EQ(ServerStartTexts(vs).at(0),
-            "Facial‖1280.5｜Body care‖0｜NailsHands‖300｜商品销售‖156｜会员开卡‖2000｜会员续卡‖0");
+  EXPECT_EQ(ServerStartTexts(vs).at(0), std::string(kWorkedPairList));
 }
 
 }  // namespace

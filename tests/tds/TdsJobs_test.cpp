@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "jobs/StoreDatabase.h"
+#include "jobs/WorkedExample.h"
 #include "rilo/automation.h"
 #include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
@@ -57,42 +58,18 @@ class TdsJobs : public ::testing::Test {
 };
 
 TEST_F(TdsJobs, SummaryWorkedExampleGivesTheExactPairList) {
-  db_.AddCategory("Facial");
-  db_.AddCategory("Body care");
-  db_.AddCategory("Nails/Hands");
-  db_.AddSale("销售服务", "Facial", 1000, "2026-03-08 09:15:00", "Riverside");
-  db_.AddSale("销售计次", "Facial", 280.5, "2026-03-08 17:40:00", "Riverside");
-  db_.AddSale("销售服务", "Nails/Hands", 300, "2026-03-08 11:00:00", "Riverside");
-  db_.AddSale("销售商品", "Lotion", 100, "2026-03-08 12:00:00", "Riverside");
-  db_.AddSale("销售商品", "Mask", 56, "2026-03-08 23:59:59", "Riverside");
-  db_.AddSale("退货", "Facial", 999, "2026-03-08 10:00:00", "Riverside");
-  db_.AddSale("销售服务", "Body care", 70, "2026-03-07 23:59:59", "Riverside");
-  db_.AddSale("销售服务", "Facial", 500, "2026-03-08 10:00:00", "中心店");
-  db_.AddMembership("会员办卡", 2000, "2026-03-08 10:30:00", "Riverside");
-  db_.AddMembership("会员续卡", 800, "2026-03-08 10:30:00", "中心店");
+  FillWorkedExample(db_);
   Serve();
   auto server = vs_.Create();
 
   server->StartServer(Date("2026-03-08 14:30"), "  Riverside ", Settings(), 5000);
   ASSERT_TRUE(vs_.RunUntil([&] { return vs_.listener->Count(EventKind::kServerStart) == 1; }, 20s));
 
-  EXPECT_EQ(
-      Texts(EventKind::kServerStart),
-      std::vector<std::string>{
-          "Facial‖1280.5｜Body care‖0｜NailsHands‖300｜商品销售‖156｜会员开卡‖2000｜会员续卡‖0"});
+  EXPECT_EQ(Texts(EventKind::kServerStart),
+            std::vector<std::string>{std::string(rilo::testing::kWorkedPairList)});
   // The statements reached the server byte for byte through UTF-16.
-  const std::string summary =
-      "Select sum(case when (销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= 'Facial' "
-      "then 售价 else 0 end) as \"Facial\",sum(case when (销售类型 ='销售服务' or 销售类型 "
-      "='销售计次') and 项目类型= 'Body care' then 售价 else 0 end) as \"Body care\",sum(case when "
-      "(销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= 'Nails/Hands' then 售价 else 0 "
-      "end) as \"NailsHands\",sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 "
-      "From [销售详情] Where CONVERT(varchar(100), 消费日期, 23) = '2026-03-08' and 所属分店 = "
-      "'Riverside'";
-  const std::string membership =
-      "Select sum(case when 操作类型 ='会员办卡' then 消费金额 else 0 end) as 会员开卡,"
-      "sum(case when 操作类型 ='会员续卡' then 消费金额 else 0 end) as 会员续卡 From [会员记录]"
-      "  Where CONVERT(varchar(100), 办理日期, 23) = '2026-03-08' and 所属分店 = 'Riverside'";
+  const std::string summary(rilo::testing::kWorkedSummaryQuery);
+  const std::string membership(rilo::testing::kWorkedMembershipQuery);
   EXPECT_EQ(server_->statements(),
             (std::vector<std::string>{"Select 服务类别 From [服务类别] ORDER BY ID ASC", summary,
                                       membership}));
