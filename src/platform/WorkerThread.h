@@ -1,4 +1,6 @@
-// A helper thread that runs calls one after the other, in the order they were posted.
+// A helper thread that runs calls one after the other, in the order they were posted. It runs
+// at a lower priority than the thread that posts to it, so that long work handed to it never
+// holds up that thread's timers when the two share a processor.
 #pragma once
 
 #include <condition_variable>
