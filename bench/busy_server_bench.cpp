@@ -145,8 +145,27 @@ struct Quiet : rilo::ClsRiloSeverEvents {
     result = Pd;
     done = true;
   }
+  void WorkProcess(std::int32_t&) override {
+    std::lock_guard guard(mutex);
+    ticks.times.push_back(Clock::now());
+  }
+  // The ticks from now on, for `span` or until the refresh has reported.
+  Ticks Collect(std::chrono::milliseconds span, bool until_done) {
+    {
+      std::lock_guard guard(mutex);
+      ticks = Ticks{};
+      ticks.start = Clock::now();
+    }
+    const auto end = Clock::now() + span;
+    while (Clock::now() < end && !(until_done && done)) std::this_thread::sleep_for(5ms);
+    std::lock_guard guard(mutex);
+    ticks.end = Clock::now();
+    return ticks;
+  }
   std::atomic<bool> done{false};
   std::atomic<int> result{0};
+  std::mutex mutex;
+  Ticks ticks;
 };
 
 double Percentile(std::vector<double> v, double q) {
@@ -211,6 +230,15 @@ int main(int argc, char** argv) {
     auto listener = std::make_shared<Quiet>();
     server->Connect(listener);
     auto other = std::make_shared<Quiet>();
+    server->StartRun();
+    const Ticks idle = listener->Collect(3000ms, false);
+    Report("in process, idle", idle, idle);
+    server->StartUpdate(settings, rilo::kVariantTrue, kStore);
+    listener->Collect(2000ms, false);
+    Report(fmt::format("in process, refresh of {} rows running", rows),
+           listener->Collect(120000ms, true), idle);
+    listener->done = false;
+
     std::vector<double> idle_ms, busy_ms;
     const auto round_trip = [&] {
       const auto start = Clock::now();
