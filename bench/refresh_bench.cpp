@@ -138,9 +138,16 @@ double EngineRefresh(const std::string& settings, std::shared_ptr<rilo::Clock> c
   auto self = rilo::component::Instance::Create(thread->context(), {});
   rilo::db::SetAllSettings(self->settings(), settings);
   const auto virtual_start = thread->clock().Now();
-  const auto start = Clock::now();
-  const bool ok = rilo::refresh::RefreshMasterData(*self, kStore);
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  bool ok = false, done = false;
+  double seconds = 0;
+  // Inside the loop, as a job runs: its database calls go to the server thread's worker.
+  thread->context().loop.Post([&] {
+    const auto start = Clock::now();
+    ok = rilo::refresh::RefreshMasterData(*self, kStore);
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    done = true;
+  });
+  thread->RunUntil([&] { return done; }, std::chrono::hours(1));
   if (pauses) *pauses = thread->clock().Now() - virtual_start;
   if (!ok) throw std::runtime_error("the refresh failed");
   return seconds;

@@ -26,6 +26,14 @@ class Clock {
   /// until notified or until `deadline` (none: until notified).
   virtual void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                          std::optional<TimePoint> deadline) = 0;
+
+  /// As WaitUntil, for a loop that waits on work another thread is doing for it. The real
+  /// clock waits the same way; a virtual clock does not move here, since the other thread's
+  /// work takes no virtual time: only a notification ends the wait.
+  virtual void WaitForOtherThread(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
+                                  std::optional<TimePoint> deadline) {
+    WaitUntil(lock, cv, deadline);
+  }
 };
 
 /// The real clock: std::chrono::steady_clock and real sleeps.
@@ -44,6 +52,9 @@ class VirtualClock final : public Clock {
   /// waits on `cv` for real, since only another thread can bring work.
   void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
                  std::optional<TimePoint> deadline) override;
+  /// Waits on `cv` for real, whatever the deadline: the time stays where it is.
+  void WaitForOtherThread(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
+                          std::optional<TimePoint> deadline) override;
 
   void Advance(std::chrono::nanoseconds d);
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "component/ServerContext.h"
+#include "db/BlockingCall.h"
 
 namespace rilo {
 namespace {
@@ -51,6 +52,7 @@ std::shared_ptr<ServerThread> ServerThread::Start(ServerThreadOptions options) {
     // Made on this thread, so the loop belongs to it from the start.
     auto own = std::make_shared<Core>(options);
     ready->set_value(own);
+    const db::ScopedBlockingCallRunner database_calls(own->context.DatabaseCallRunner());
     own->context.loop.Run();
   });
   p->core = core.get();
@@ -83,16 +85,18 @@ void ServerThread::RunFor(std::chrono::milliseconds d) {
   if (p_->thread.joinable() || !IsCurrent()) {
     throw std::logic_error("RunFor: only the attached server thread drives its loop");
   }
-  auto& loop = p_->core->context.loop;
-  loop.RunUntil(loop.clock().Now() + d);
+  auto& context = p_->core->context;
+  const db::ScopedBlockingCallRunner database_calls(context.DatabaseCallRunner());
+  context.loop.RunUntil(context.loop.clock().Now() + d);
 }
 
 bool ServerThread::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   if (p_->thread.joinable() || !IsCurrent()) {
     throw std::logic_error("RunUntil: only the attached server thread drives its loop");
   }
-  auto& loop = p_->core->context.loop;
-  return loop.RunUntil(done, loop.clock().Now() + limit);
+  auto& context = p_->core->context;
+  const db::ScopedBlockingCallRunner database_calls(context.DatabaseCallRunner());
+  return context.loop.RunUntil(done, context.loop.clock().Now() + limit);
 }
 
 void ServerThread::Invoke(const std::function<void()>& fn) {

@@ -3,6 +3,8 @@
 #include <exception>
 #include <string>
 
+#include "platform/CallWhileServing.h"
+
 namespace rilo::component {
 
 ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink)
@@ -16,6 +18,12 @@ ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<Diagn
       Log(LogLevel::kError, "message loop", "uncaught exception");
     }
   });
+}
+
+db::BlockingCallRunner ServerContext::DatabaseCallRunner() {
+  return [this](const std::function<void()>& call) {
+    platform::CallWhileServing(loop, database_worker, call);
+  };
 }
 
 void ServerContext::Log(LogLevel level, std::string_view where,

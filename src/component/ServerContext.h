@@ -1,12 +1,14 @@
 // What one server thread holds: its message loop, the ModSQL settings record shared by every
-// instance on it, and the diagnostics sink.
+// instance on it, the diagnostics sink and the worker for its database calls.
 #pragma once
 
 #include <memory>
 #include <string_view>
 
+#include "db/BlockingCall.h"
 #include "db/ModSQL.h"
 #include "platform/MessageLoop.h"
+#include "platform/WorkerThread.h"
 #include "rilo/Diagnostics.h"
 
 namespace rilo::component {
@@ -21,6 +23,12 @@ struct ServerContext {
   platform::MessageLoop loop;
   db::DbSettings settings;
   std::shared_ptr<DiagnosticsSink> diagnostics;  // may be empty
+  /// Runs the jobs' blocking database calls, so that the loop is served meanwhile.
+  platform::WorkerThread database_worker;
+
+  /// What the loop thread installs while it serves: a database call then runs on
+  /// `database_worker` while the loop serves its messages as at a yield.
+  db::BlockingCallRunner DatabaseCallRunner();
 
   /// Writes to the sink when there is one. Never throws.
   void Log(LogLevel level, std::string_view where, std::string_view message) const noexcept;

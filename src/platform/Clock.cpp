@@ -46,6 +46,12 @@ void VirtualClock::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_
   now_ = std::max(now_, *deadline);
 }
 
+void VirtualClock::WaitForOtherThread(std::unique_lock<std::mutex>& lock,
+                                      std::condition_variable& cv,
+                                      std::optional<TimePoint> /*deadline*/) {
+  cv.wait(lock);
+}
+
 void VirtualClock::Advance(std::chrono::nanoseconds d) {
   if (d <= std::chrono::nanoseconds::zero()) return;  // a steady clock never goes back
   std::lock_guard guard(mutex_);

@@ -178,6 +178,16 @@ void MessageLoop::ProcessPendingMessages() {
   for (TimerId id : s.timers.Due(now)) s.Tick(id, now);
 }
 
+void MessageLoop::WaitForMessage() {
+  RequireLoopThread(*this, "WaitForMessage");
+  State& s = *state_;
+  std::unique_lock lock(s.mutex);
+  if (!s.posted.empty() || !s.ready.empty()) return;
+  const auto next = s.timers.NextDeadline();
+  if (next && *next <= s.clock->Now()) return;
+  s.clock->WaitForOtherThread(lock, s.wakeup, next);
+}
+
 void MessageLoop::Sleep(std::chrono::milliseconds ms) {
   RequireLoopThread(*this, "Sleep");
   if (ms > std::chrono::milliseconds::zero()) state_->clock->SleepFor(ms);

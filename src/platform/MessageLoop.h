@@ -48,6 +48,11 @@ class MessageLoop {
   /// included, then returns. Loop thread only.
   void ProcessPendingMessages();
 
+  /// Blocks until a call is posted or a tick is due, and returns without serving it. For a
+  /// loop thread waiting on another thread's result, which that thread posts: the virtual
+  /// clock does not move here. Loop thread only.
+  void WaitForMessage();
+
   /// Blocks the loop thread for `ms`; nothing is served meanwhile.
   void Sleep(std::chrono::milliseconds ms);
 

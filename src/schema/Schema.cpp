@@ -33,11 +33,10 @@ constexpr QueryIndex kQueryIndexes[] = {
     {"IX_会员记录_分店日期", "会员记录", "所属分店, substr(办理日期,1,10), 操作类型, 消费金额",
      "[所属分店], [办理日期]", "[操作类型], [消费金额]",
      "The daily summary sums the card openings and renewals of one store on one date."},
-    // The three equality tests first, then the date: the embedded engine seeks to the first
-    // date on or after the business date and sorts only the appointments still waiting; SQL
-    // Server reads them in time order and stops at the first one on or after that date.
-    {"IX_服务预约_待提醒", "服务预约",
-     "所属分店, 预约状态, 预约提醒, substr(预约日期,1,10), 预约日期",
+    // The three equality tests first, then the date: both engines read the waiting
+    // appointments of the store in time order from the first one on or after the business
+    // date, and stop there (the embedded engine bounds the date itself as well as its text).
+    {"IX_服务预约_待提醒", "服务预约", "所属分店, 预约状态, 预约提醒, 预约日期",
      "[所属分店], [预约状态], [预约提醒], [预约日期]", "",
      "The reminder looks for the earliest booked, unreminded appointment of one store."},
     {"IX_员工信息_员工编号", "员工信息", "员工编号", "[员工编号]", "",

@@ -5,6 +5,7 @@
 
 #include "db/access/StatementHook.h"
 #include "db/access/WriteBack.h"
+#include "db/access/WriteBackPlanCache.h"
 #include "db/sql/Names.h"
 
 namespace rilo::db {
@@ -23,6 +24,8 @@ struct Recordset::Data {
   bool updatable = false;
   std::map<std::size_t, Value> pending;  // changed fields of the current row, by position
   std::weak_ptr<Session> session;        // gone once the connection closes
+  std::string connection;                // whose kept plan a schema failure drops
+  std::string sql;
 
   bool AtEnd() const { return position >= rows.size(); }
   std::vector<Value>& Row() {
@@ -48,11 +51,19 @@ void Recordset::Open(std::string_view sql, Connection& active, CursorType /*curs
   data->session = session;
   ResultSet result;
   if (data->updatable) {
-    data->plan = PlanWriteBack(*session, sql);
-    result = session->Query(data->plan.sql);
+    data->connection = active.redacted_connection_string();
+    data->sql = std::string(sql);
+    data->plan = CachedWriteBackPlan(*session, data->connection, sql);
+    try {
+      result = session->Query(data->plan.sql);
+    } catch (const DbError& e) {
+      ForgetWriteBackPlanOn(e, data->connection, sql);
+      throw;
+    }
     std::size_t key_columns = 0;
     for (const KeyedTable& table : data->plan.tables) key_columns += table.key_positions.size();
     if (result.columns.size() != data->plan.visible_columns + key_columns) {
+      ForgetWriteBackPlan(data->connection, sql);
       ThrowUsage("the query returned other columns than it described");
     }
     // The engine's own names for the columns, not the description's.
@@ -145,7 +156,14 @@ void Recordset::Update() {
     }
     const RowUpdate update = BuildRowUpdate(table, key_values, changes);
     NotifyStatement(StatementKind::kUpdate, update.sql);
-    if (session->ExecuteWithParams(update.sql, update.params) != 1) {
+    std::int64_t rows_changed = 0;
+    try {
+      rows_changed = session->ExecuteWithParams(update.sql, update.params);
+    } catch (const DbError& e) {
+      ForgetWriteBackPlanOn(e, data_->connection, data_->sql);
+      throw;
+    }
+    if (rows_changed != 1) {
       throw DbError(DbError::Kind::kRowChanged,
                     "Row cannot be located for updating. Some values may have been changed "
                     "since it was last read.");

@@ -40,6 +40,54 @@ struct TargetType {
   std::optional<long> length;
 };
 
+// A translated CONVERT and the position after it. For the date text of a plain column
+// (style 23), `column` is that column and `length` how many characters substr keeps.
+struct Converted {
+  std::string text;
+  std::size_t next;
+  std::optional<std::string> column;
+  long length = 0;
+};
+
+// Comparisons after which a bound on the column itself holds too. For a text column c and
+// its prefix p = substr(c,1,n): p >= d and p > d imply c >= d, since c >= p. For a literal d
+// of at most n bytes, p < d implies c < d, and p <= d implies c < d with its last byte
+// raised by one: c can only pass d in the bytes after p's first n, which d does not have.
+std::optional<std::string> ImpliedBound(std::string_view op, const std::string& literal,
+                                        long length) {
+  const auto quoted = [](const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+  };
+  if (op == ">=" || op == ">") return ">= " + quoted(literal);
+  if (literal.size() > static_cast<std::size_t>(length)) return std::nullopt;
+  if (op == "<") return "< " + quoted(literal);
+  if (op == "<=" && !literal.empty() && static_cast<unsigned char>(literal.back()) < 0x7E) {
+    std::string above = literal;
+    above.back() = static_cast<char>(above.back() + 1);
+    return "< " + quoted(above);
+  }
+  return std::nullopt;
+}
+
+// Words that end a comparison on the right, or may stand before one on the left, without
+// binding tighter than it.
+bool EndsComparison(const Token& token) {
+  for (std::string_view word : {"and", "or", "order", "group", "having", "limit", "then", "when",
+                                "else", "end", "union", "except", "intersect"}) {
+    if (token.IsKeyword(word)) return true;
+  }
+  return token.IsPunct(")") || token.IsPunct(";");
+}
+
+bool OpensComparison(const Token& token) {
+  for (std::string_view word : {"where", "and", "or", "not", "on", "when", "having"}) {
+    if (token.IsKeyword(word)) return true;
+  }
+  return token.IsPunct("(");
+}
+
 class Translator {
  public:
   Translator(const Tokens& tokens, const LinkedNameResolver& resolve)
@@ -78,8 +126,13 @@ class Translator {
         }
       } else if (token.IsKeyword("convert")) {
         if (auto converted = Convert(i, last + 1)) {
-          out += converted->first;
-          i = converted->second;
+          if (auto ranged = DateComparison(range, i, *converted, last + 1)) {
+            out += ranged->first;
+            i = ranged->second;
+          } else {
+            out += converted->text;
+            i = converted->next;
+          }
         } else {
           out += token.text;
           ++i;
@@ -156,9 +209,41 @@ class Translator {
     return type;
   }
 
+  // CONVERT(varchar(n), column, 23) <op> 'literal' at `at`, where an index on the column can
+  // serve the comparison: the date text is a prefix of the stored 'YYYY-MM-DD HH:MM:SS', so a
+  // bound on the prefix implies one on the column (ImpliedBound). The column's bound is added
+  // in front of the comparison, which stays as it was, so the result is exactly the same,
+  // Null included, while the engine seeks on the column and can read it in index order.
+  std::optional<std::pair<std::string, std::size_t>> DateComparison(TokenRange scope,
+                                                                    std::size_t at,
+                                                                    const Converted& converted,
+                                                                    std::size_t end) const {
+    if (!converted.column) return std::nullopt;
+    for (std::size_t i = scope.begin; i < end; ++i) {
+      if (t_[i].IsKeyword("between")) return std::nullopt;  // its AND is no boundary
+    }
+    std::size_t before = at;
+    while (before > scope.begin && t_[before - 1].IsTrivia()) --before;
+    if (before > scope.begin && !OpensComparison(t_[before - 1])) return std::nullopt;
+
+    const std::size_t op = SkipTrivia(t_, converted.next, end);
+    if (op >= end || t_[op].kind != TokenKind::kPunct) return std::nullopt;
+    const std::size_t literal = SkipTrivia(t_, op + 1, end);
+    if (literal >= end || t_[literal].kind != TokenKind::kString) return std::nullopt;
+    const std::size_t after = SkipTrivia(t_, literal + 1, end);
+    if (after < end && !EndsComparison(t_[after])) return std::nullopt;
+
+    const auto bound = ImpliedBound(t_[op].text, sql::LiteralOf(t_[literal]), converted.length);
+    if (!bound) return std::nullopt;
+    std::string text = "(" + *converted.column + " " + *bound + " COLLATE BINARY AND " +
+                       converted.text + " " + std::string(t_[op].text) + " " +
+                       Emit(t_[literal]) + ")";
+    return std::pair{std::move(text), literal + 1};
+  }
+
   // CONVERT(type, expr[, style]) at `at`: the translation and the position after it, or
   // nothing when SQLite has no equivalent (it then reports the unknown function).
-  std::optional<std::pair<std::string, std::size_t>> Convert(std::size_t at, std::size_t end) {
+  std::optional<Converted> Convert(std::size_t at, std::size_t end) {
     const std::size_t open = SkipTrivia(t_, at + 1, end);
     if (open >= end || !t_[open].IsPunct("(")) return std::nullopt;
     const std::size_t close = sql::MatchingParen(t_, open);
@@ -168,8 +253,8 @@ class Translator {
     const auto type = ReadTargetType(args[0]);
     if (!type) return std::nullopt;
     if (args.size() == 2) {
-      return std::pair{"CAST(" + Trimmed(Scope(args[1])) + " AS " + Trimmed(Scope(args[0])) + ")",
-                       close + 1};
+      return Converted{
+          "CAST(" + Trimmed(Scope(args[1])) + " AS " + Trimmed(Scope(args[0])) + ")", close + 1, {}, 0};
     }
     const std::size_t style_at = SkipTrivia(t_, args[2].begin, args[2].end);
     if (style_at == args[2].end ||
@@ -186,7 +271,12 @@ class Translator {
     if (*style == 23) {
       // yyyy-mm-dd, written as substr so that an index on substr(col,1,10) serves the test.
       const long length = std::min(type->length.value_or(10), 10L);
-      return std::pair{"substr(" + expr + ",1," + std::to_string(length) + ")", close + 1};
+      Converted converted{"substr(" + expr + ",1," + std::to_string(length) + ")", close + 1, {}, 0};
+      if (IsPlainColumn(args[1])) {
+        converted.column = expr;
+        converted.length = length;
+      }
+      return converted;
     }
     std::string text;
     long natural = 0;
@@ -200,7 +290,16 @@ class Translator {
     if (type->length && *type->length < natural) {
       text = "substr(" + text + ",1," + std::to_string(*type->length) + ")";
     }
-    return std::pair{text, close + 1};
+    return Converted{text, close + 1, {}, 0};
+  }
+
+  // A column name, qualified or not, and nothing else.
+  bool IsPlainColumn(TokenRange range) const {
+    const std::size_t first = SkipTrivia(t_, range.begin, range.end);
+    if (first == range.end || !t_[first].IsName()) return false;
+    const sql::NameChain chain = sql::ReadNameChain(t_, first, range.end);
+    return chain.parts.size() <= 3 &&
+           sql::LastSignificant(t_, range.begin, range.end) + 1 == chain.range.end;
   }
 
   // A dotted name at `at`; a four-part one is resolved to a table of a linked server.

@@ -185,3 +185,39 @@ TEST(SqliteEngine, DescribeNamesBaseTablesWithoutRunningTheQuery) {
 
 }  // namespace
 }  // namespace rilo::db
+
+namespace rilo::db {
+namespace {
+
+// The date text of CONVERT(..., 23) is compared with a bound on the column added, so that an
+// index on the column serves the comparison; the rows must be exactly those of the text
+// comparison alone, for odd texts, Null and literals that are no plain date too.
+TEST(SqliteEngine, DateTextComparisonsKeepTheirRowsWhenTheColumnIsBoundToo) {
+  testing::EngineFolder folder;
+  folder.Create("D",
+                "CREATE TABLE t(id INTEGER PRIMARY KEY, d DATETIME); CREATE INDEX ix ON t(d);"
+                "INSERT INTO t(d) VALUES (NULL), ('2026-03-07 23:59:59'), "
+                "('2026-03-08 00:00:00'), ('2026-03-08 10:00:00'), ('2026-03-08'), "
+                "('2026-03-09 08:00:00'), ('2026-03'), (''), ('2026-03-08x'), "
+                "('二〇二六年三月八日上午十点'), ('2026-03-08''q'), (x'323032362d30332d3039')");
+  auto session = folder.Open("D");
+  for (const std::string op : {">=", ">", "<", "<="}) {
+    for (const std::string literal : {"2026-03-08", "2026-03", "2026-03-08 10:00:00", "",
+                                      "2026-03-08''", "2026-03-0~", "二〇二六"}) {
+      const std::string condition = op + " '" + literal + "'";
+      SCOPED_TRACE(condition);
+      std::vector<std::vector<std::string>> got;
+      for (const auto& row :
+           session->Query("SELECT id FROM t WHERE CONVERT(varchar(100), d, 23) " + condition +
+                          " ORDER BY id")
+               .rows) {
+        got.push_back({ValueToText(row.at(0))});
+      }
+      EXPECT_EQ(got, folder.Rows("D", "SELECT id FROM t WHERE substr(d,1,10) " + condition +
+                                          " ORDER BY id"));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rilo::db

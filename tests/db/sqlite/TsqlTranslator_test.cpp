@@ -51,6 +51,27 @@ TEST(TsqlTranslator, DateStyle23BecomesTheIndexableSubstr) {
   EXPECT_EQ(Sqlite("select CONVERT(varchar(7), d, 23)"), "select substr(d,1,7)");
 }
 
+TEST(TsqlTranslator, DateComparisonAlsoBoundsTheColumnWhereNothingBindsTighter) {
+  EXPECT_EQ(Sqlite("select 1 from t Where CONVERT(varchar(100), t.d, 23) >= '2026-03-08' and "
+                   "s = 'x' ORDER BY t.d"),
+            "select 1 from t Where (t.d >= '2026-03-08' COLLATE BINARY AND substr(t.d,1,10) >= "
+            "'2026-03-08') and s = 'x' ORDER BY t.d");
+  EXPECT_EQ(Sqlite("select 1 from t where (convert(varchar(10), d, 23) <= N'2026-03-08')"),
+            "select 1 from t where ((d < '2026-03-09' COLLATE BINARY AND substr(d,1,10) <= "
+            "'2026-03-08'))");
+  // Left alone: equality (an index on the date text serves it), a tighter operator on either
+  // side, an expression rather than a column, a literal longer than the text for "<".
+  for (const char* kept :
+       {"select 1 from t where CONVERT(varchar(100), d, 23) = '2026-03-08'",
+        "select 1 from t where CONVERT(varchar(100), d, 23) >= '2026' || '-03'",
+        "select 1 from t where 'x' || CONVERT(varchar(100), d, 23) >= 'x2026'",
+        "select 1 from t where CONVERT(varchar(100), d || '', 23) >= '2026-03-08'",
+        "select 1 from t where CONVERT(varchar(100), d, 23) < '2026-03-08 10:00'",
+        "select CONVERT(varchar(100), d, 23) >= '2026-03-08' from t"}) {
+    EXPECT_EQ(Sqlite(kept).find("COLLATE BINARY"), std::string::npos) << kept;
+  }
+}
+
 TEST(TsqlTranslator, OtherConvertFormsTranslateOrPassToSqlite) {
   EXPECT_EQ(Sqlite("select CONVERT(varchar(100), d, 120)"),
             "select strftime('%Y-%m-%d %H:%M:%S',d)");

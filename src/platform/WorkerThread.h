@@ -1,0 +1,37 @@
+// A helper thread that runs calls one after the other, in the order they were posted. It runs
+// at a lower priority than the thread that posts to it, so that long work handed to it never
+// holds up that thread's timers when the two share a processor.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace rilo::platform {
+
+class WorkerThread {
+ public:
+  /// The thread starts with the first posted call.
+  WorkerThread() = default;
+  /// Runs the calls still queued, then joins the thread.
+  ~WorkerThread();
+  WorkerThread(const WorkerThread&) = delete;
+  WorkerThread& operator=(const WorkerThread&) = delete;
+
+  /// Queues `call` behind those posted before it. Safe from any thread. `call` must not
+  /// throw: nobody would hear of it.
+  void Post(std::function<void()> call);
+
+ private:
+  void Serve();
+
+  std::mutex mutex_;
+  std::condition_variable wakeup_;
+  std::deque<std::function<void()>> calls_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace rilo::platform
