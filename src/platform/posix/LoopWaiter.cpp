@@ -1,0 +1,25 @@
+#include "platform/LoopWaiter.h"
+
+#include <condition_variable>
+
+namespace rilo::platform {
+
+// The loop's clock does the waiting, so a virtual clock jumps to the deadline at once.
+struct LoopWaiter::Backend {
+  Clock& clock;
+  std::condition_variable wakeup;
+};
+
+LoopWaiter::LoopWaiter(Clock& clock) : backend_(std::make_unique<Backend>(Backend{clock, {}})) {}
+
+LoopWaiter::~LoopWaiter() = default;
+
+void LoopWaiter::Wake() { backend_->wakeup.notify_one(); }
+
+void LoopWaiter::Wait(std::unique_lock<std::mutex>& lock, std::optional<Clock::TimePoint> deadline) {
+  backend_->clock.WaitUntil(lock, backend_->wakeup, deadline);
+}
+
+LoopWaiter::Dispatched LoopWaiter::DispatchSystemMessages() { return {}; }
+
+}  // namespace rilo::platform
