@@ -31,8 +31,9 @@ class LoopWaiter {
     bool quit = false;  // the system asked the loop to end (WM_QUIT)
   };
   /// Runs the system messages waiting for the loop thread at this moment (Windows: window
-  /// messages, and the COM calls that arrive as such). Loop thread only.
-  Dispatched DispatchSystemMessages();
+  /// messages, and the COM calls that arrive as such). With `only_when_signalled`, looks only
+  /// when a wait since the last look saw one arrive. Loop thread only.
+  Dispatched DispatchSystemMessages(bool only_when_signalled);
 
  private:
   struct Backend;

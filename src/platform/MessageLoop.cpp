@@ -63,8 +63,8 @@ struct MessageLoop::State {
   }
 
   /// Runs the system's own messages waiting now; one asking the loop to end counts as Quit.
-  bool DispatchSystemMessages() {
-    auto dispatched = waiter.DispatchSystemMessages();
+  bool DispatchSystemMessages(bool only_when_signalled) {
+    auto dispatched = waiter.DispatchSystemMessages(only_when_signalled);
     if (dispatched.quit) {
       std::lock_guard guard(mutex);
       quit = true;
@@ -80,7 +80,7 @@ struct MessageLoop::State {
       RunFirstReady();
       return true;
     }
-    if (DispatchSystemMessages()) return true;
+    if (DispatchSystemMessages(true)) return true;
     auto now = clock->Now();
     auto due = timers.Due(now);
     if (due.empty()) return false;
@@ -187,7 +187,7 @@ void MessageLoop::ProcessPendingMessages() {
   for (auto waiting = s.ready.size(); waiting > 0 && !s.ready.empty(); --waiting) {
     s.RunFirstReady();
   }
-  s.DispatchSystemMessages();
+  s.DispatchSystemMessages(false);
   auto now = s.clock->Now();
   for (TimerId id : s.timers.Due(now)) s.Tick(id, now);
 }

@@ -6,11 +6,12 @@ namespace rilo::platform {
 
 // The loop's clock does the waiting, so a virtual clock jumps to the deadline at once.
 struct LoopWaiter::Backend {
+  explicit Backend(Clock& c) : clock(c) {}
   Clock& clock;
   std::condition_variable wakeup;
 };
 
-LoopWaiter::LoopWaiter(Clock& clock) : backend_(std::make_unique<Backend>(Backend{clock, {}})) {}
+LoopWaiter::LoopWaiter(Clock& clock) : backend_(std::make_unique<Backend>(clock)) {}
 
 LoopWaiter::~LoopWaiter() = default;
 
@@ -20,6 +21,6 @@ void LoopWaiter::Wait(std::unique_lock<std::mutex>& lock, std::optional<Clock::T
   backend_->clock.WaitUntil(lock, backend_->wakeup, deadline);
 }
 
-LoopWaiter::Dispatched LoopWaiter::DispatchSystemMessages() { return {}; }
+LoopWaiter::Dispatched LoopWaiter::DispatchSystemMessages(bool) { return {}; }
 
 }  // namespace rilo::platform

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <timeapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <stdexcept>
@@ -72,21 +73,28 @@ struct LoopWaiter::Backend {
   void WaitForSystem(std::optional<Clock::TimePoint> deadline) {
     HANDLE handles[2] = {wake_event.value, timer.value};
     DWORD count = 1;
+    DWORD timeout = INFINITE;
     if (deadline) {
-      auto left = *deadline - std::chrono::steady_clock::now();
-      if (left <= Clock::TimePoint::duration::zero()) return;
+      const auto left = std::chrono::ceil<std::chrono::nanoseconds>(
+          *deadline - std::chrono::steady_clock::now());
+      if (left <= std::chrono::nanoseconds::zero()) return;
       SetFineResolution(left < kFineWait);
-      // Relative due time, in 100 ns units, rounded up so the deadline has surely passed.
-      auto units = (std::chrono::duration_cast<std::chrono::nanoseconds>(left).count() + 99) / 100;
+      // Relative due time in 100 ns units, rounded up so the deadline has surely passed.
       LARGE_INTEGER due;
-      due.QuadPart = -units;
+      due.QuadPart = -((left.count() + 99) / 100);
       if (SetWaitableTimer(timer.value, &due, 0, nullptr, nullptr, FALSE)) count = 2;
+      // The wait's own timeout as well, whichever fires first: on Windows that is the
+      // high-resolution timer, under Wine (whose timer objects live in its server) the timeout.
+      timeout = static_cast<DWORD>(std::min<long long>(
+          std::chrono::ceil<std::chrono::milliseconds>(left).count(), INFINITE - 1));
     } else {
       SetFineResolution(false);
     }
-    DWORD timeout = count == 2 || !deadline ? INFINITE : 1;  // no timer: poll, never hang
-    MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (count == 2) CancelWaitableTimer(timer.value);
+    // A timer left armed by an earlier wake only causes one more look; not cancelling it
+    // saves a call into the system on every tick.
+    const DWORD woke =
+        MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woke == WAIT_OBJECT_0 + count || woke == WAIT_FAILED) input_may_wait = true;
   }
 
   Clock& clock;
@@ -96,6 +104,9 @@ struct LoopWaiter::Backend {
   bool high_resolution = false;
   Handle timer;
   bool resolution_raised = false;
+  // Whether a window message may be waiting: the wait says so when one arrives (and it
+  // returns at once while one waits unread), so the loop need not ask after every message.
+  bool input_may_wait = true;
 };
 
 LoopWaiter::LoopWaiter(Clock& clock) : backend_(std::make_unique<Backend>(clock)) {}
@@ -121,8 +132,12 @@ void LoopWaiter::Wait(std::unique_lock<std::mutex>& lock, std::optional<Clock::T
   lock.lock();
 }
 
-LoopWaiter::Dispatched LoopWaiter::DispatchSystemMessages() {
+LoopWaiter::Dispatched LoopWaiter::DispatchSystemMessages(bool only_when_signalled) {
   Dispatched result;
+  Backend& b = *backend_;
+  // A clock of its own may pass the time without waiting in the system, so it always asks.
+  if (only_when_signalled && b.real_clock && !b.input_may_wait) return result;
+  b.input_may_wait = false;
   MSG msg;
   for (int n = 0; n < kMaxMessagesPerPass && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
     if (msg.message == WM_QUIT) {
@@ -133,6 +148,8 @@ LoopWaiter::Dispatched LoopWaiter::DispatchSystemMessages() {
     DispatchMessageW(&msg);
     result.any = true;
   }
+  // Left over after a full pass, or posted meanwhile: look again next time.
+  if (result.any || result.quit) b.input_may_wait = true;
   return result;
 }
 
