@@ -4,7 +4,11 @@
 //   loop_bench [--ticker-seconds N] [--idle-seconds N] [--calls N]
 //
 // Defaults: 10 s of ticker, 60 s idle, 10000 calls.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -57,6 +61,17 @@ double Quantile(std::vector<double> values, double q) {
   return values[std::min(index, values.size() - 1)];
 }
 
+#ifdef _WIN32
+double CpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto seconds = [](const FILETIME& t) {  // 100 ns units
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+#else
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -65,6 +80,7 @@ double CpuSeconds() {
   };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
+#endif
 
 class TickRecorder : public rilo::ClsRiloSeverEvents {
  public:

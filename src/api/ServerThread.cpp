@@ -1,6 +1,8 @@
 #include "rilo/ServerThread.h"
 
+#ifdef __linux__
 #include <sys/prctl.h>
+#endif
 
 #include <future>
 #include <stdexcept>
@@ -46,9 +48,11 @@ std::shared_ptr<ServerThread> ServerThread::Start(ServerThreadOptions options) {
   auto ready = std::make_shared<std::promise<std::shared_ptr<Core>>>();
   auto core = ready->get_future();
   p->thread = std::thread([ready, options = std::move(options)] {
+#ifdef __linux__
     // Wake at a deadline as exactly as the kernel can: the default 50 us slack shows in
     // every 10 ms tick.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+#endif
     // Made on this thread, so the loop belongs to it from the start.
     auto own = std::make_shared<Core>(options);
     ready->set_value(own);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/SteadyClock.h"
+
 namespace rilo {
 namespace {
 
@@ -25,6 +27,10 @@ class SteadyClock final : public Clock {
 }  // namespace
 
 std::shared_ptr<Clock> MakeSteadyClock() { return std::make_shared<SteadyClock>(); }
+
+bool platform::IsSteadyClock(const Clock& clock) {
+  return dynamic_cast<const SteadyClock*>(&clock) != nullptr;
+}
 
 VirtualClock::VirtualClock() = default;
 

@@ -1,7 +1,6 @@
 #include "platform/MessageLoop.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -11,13 +10,16 @@
 #include <utility>
 #include <vector>
 
+#include "platform/LoopWaiter.h"
 #include "platform/TimerQueue.h"
 
 namespace rilo::platform {
 
 struct MessageLoop::State {
   explicit State(std::shared_ptr<Clock> c)
-      : clock(c ? std::move(c) : MakeSteadyClock()), owner(std::this_thread::get_id()) {}
+      : clock(c ? std::move(c) : MakeSteadyClock()),
+        owner(std::this_thread::get_id()),
+        waiter(*clock) {}
 
   /// Moves the calls posted so far to the loop's own queue; the lock is held only for that.
   void TakePosted() {
@@ -60,14 +62,25 @@ struct MessageLoop::State {
     RunGuarded(*handler);
   }
 
-  /// Serves one message: a posted call first, else the earliest due tick. False when there
-  /// was nothing to serve.
+  /// Runs the system's own messages waiting now; one asking the loop to end counts as Quit.
+  bool DispatchSystemMessages(bool only_when_signalled) {
+    auto dispatched = waiter.DispatchSystemMessages(only_when_signalled);
+    if (dispatched.quit) {
+      std::lock_guard guard(mutex);
+      quit = true;
+    }
+    return dispatched.any || dispatched.quit;
+  }
+
+  /// Serves one message: a posted call first, then the system's messages, else the earliest
+  /// due tick. False when there was nothing to serve.
   bool ServeOne() {
     TakePosted();
     if (!ready.empty()) {
       RunFirstReady();
       return true;
     }
+    if (DispatchSystemMessages(true)) return true;
     auto now = clock->Now();
     auto due = timers.Due(now);
     if (due.empty()) return false;
@@ -90,7 +103,7 @@ struct MessageLoop::State {
       if (!posted.empty() || quit) continue;
       auto next = timers.NextDeadline();
       if (deadline && (!next || *deadline < *next)) next = deadline;
-      clock->WaitUntil(lock, wakeup, next);
+      waiter.Wait(lock, next);
     }
   }
 
@@ -99,7 +112,7 @@ struct MessageLoop::State {
 
   // Shared with other threads, guarded by `mutex`.
   std::mutex mutex;
-  std::condition_variable wakeup;
+  LoopWaiter waiter;  // Wake under `mutex`
   std::vector<std::function<void()>> posted;
   bool quit = false;
 
@@ -141,13 +154,13 @@ bool MessageLoop::IsInLoopThread() const {
 void MessageLoop::Post(std::function<void()> call) {
   std::lock_guard guard(state_->mutex);
   state_->posted.push_back(std::move(call));
-  state_->wakeup.notify_one();
+  state_->waiter.Wake();
 }
 
 void MessageLoop::Quit() {
   std::lock_guard guard(state_->mutex);
   state_->quit = true;
-  state_->wakeup.notify_one();
+  state_->waiter.Wake();
 }
 
 void MessageLoop::Run() {
@@ -174,6 +187,7 @@ void MessageLoop::ProcessPendingMessages() {
   for (auto waiting = s.ready.size(); waiting > 0 && !s.ready.empty(); --waiting) {
     s.RunFirstReady();
   }
+  s.DispatchSystemMessages(false);
   auto now = s.clock->Now();
   for (TimerId id : s.timers.Due(now)) s.Tick(id, now);
 }
@@ -185,7 +199,7 @@ void MessageLoop::WaitForMessage() {
   if (!s.posted.empty() || !s.ready.empty()) return;
   const auto next = s.timers.NextDeadline();
   if (next && *next <= s.clock->Now()) return;
-  s.clock->WaitForOtherThread(lock, s.wakeup, next);
+  s.waiter.WaitForOtherThread(lock, next);
 }
 
 void MessageLoop::Sleep(std::chrono::milliseconds ms) {

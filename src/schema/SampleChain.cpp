@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "db/ModSQL.h"
+#include "db/Utf8Path.h"
 #include "schema/SampleRows.h"
 #include "schema/Schema.h"
 #include "schema/SqliteFile.h"
@@ -109,7 +110,7 @@ SampleChain CreateSampleChain(const SampleChainOptions& options) {
   CreateDatabase(dir / (options.main_database + ".db"), TableSet::kAll, main_rows);
   CreateDatabase(dir / (options.local_database + ".db"), TableSet::kMasterOnly, local_rows);
 
-  const std::string source = "sqlite:" + dir.string();
+  const std::string source = "sqlite:" + db::PathToUtf8(dir);
   const std::string_view bar = db::kSettingsSeparator;
   return {dir, options.main_database, options.local_database,
           fmt::format("{0}{1}{1}{1}{2}{1}{0}{1}{1}{1}{3}", source, bar, options.main_database,

@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+#include "db/Utf8Path.h"
+
 namespace rilo::schema {
 namespace {
 
@@ -20,7 +22,7 @@ void SqliteFile::Closer::operator()(sqlite3* db) const noexcept { sqlite3_close_
 SqliteFile::SqliteFile(const std::filesystem::path& file) : file_(file) {
   sqlite3* db = nullptr;
   const int rc =
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+      sqlite3_open_v2(db::PathToUtf8(file).c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   db_.reset(db);  // owned even when opening failed, so the handle is released
   if (rc != SQLITE_OK) Fail("cannot open");
 }
@@ -68,7 +70,7 @@ void SqliteFile::Insert(std::string_view table, const std::vector<std::string_vi
 
 void SqliteFile::Fail(std::string_view what) const {
   const char* message = db_ ? sqlite3_errmsg(db_.get()) : "out of memory";
-  throw std::runtime_error(fmt::format("{}: {}: {}", file_.string(), what, message));
+  throw std::runtime_error(fmt::format("{}: {}: {}", db::PathToUtf8(file_), what, message));
 }
 
 }  // namespace rilo::schema

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "schema/SampleChain.h"
+#include "db/Utf8Path.h"
 
 namespace rilo::testing {
 
@@ -129,7 +130,7 @@ class StoreDatabase {
   struct Handle : std::unique_ptr<sqlite3, Closer> {
     explicit Handle(const std::filesystem::path& file) {
       sqlite3* db = nullptr;
-      if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
+      if (sqlite3_open(rilo::db::PathToUtf8(file).c_str(), &db) != SQLITE_OK) {
         sqlite3_close(db);
         throw std::runtime_error("cannot open " + file.string());
       }

@@ -32,9 +32,12 @@ class TempDir {
  public:
   explicit TempDir(std::string_view tag) {
     static std::atomic<int> counter{0};
-    path_ = std::filesystem::path(RILO_TEST_TMPDIR) /
-            ("refresh-" + std::string(tag) + "-" + std::to_string(::getpid()) + "-" +
-             std::to_string(counter++));
+    // In the form the sample chain writes into its settings (on Windows: drive, backslashes).
+    path_ = std::filesystem::absolute(
+                std::filesystem::path(RILO_TEST_TMPDIR) /
+                ("refresh-" + std::string(tag) + "-" + std::to_string(::getpid()) + "-" +
+                 std::to_string(counter++)))
+                .lexically_normal();
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

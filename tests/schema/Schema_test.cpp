@@ -130,13 +130,13 @@ TEST(SqliteDdl, IndexesServeTheSummaryAndReminderQueries) {
   const auto summary = plan(
       "Select sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 From "
       "[销售详情] Where substr(消费日期,1,10) = '2026-03-08' and 所属分店 = 'Riverside'");
-  EXPECT_NE(summary.find("USING INDEX IX_销售详情_分店日期"), std::string::npos) << summary;
+  EXPECT_NE(summary.find(" INDEX IX_销售详情_分店日期"), std::string::npos) << summary;
   EXPECT_NE(summary.find("AND <expr>=?"), std::string::npos) << summary;  // seeks on the date
 
   const auto cards = plan(
       "Select sum(case when 操作类型 ='会员办卡' then 消费金额 else 0 end) as 会员开卡 From "
       "[会员记录]  Where substr(办理日期,1,10) = '2026-03-08' and 所属分店 = 'Riverside'");
-  EXPECT_NE(cards.find("USING INDEX IX_会员记录_分店日期"), std::string::npos) << cards;
+  EXPECT_NE(cards.find(" INDEX IX_会员记录_分店日期"), std::string::npos) << cards;
 
   const auto reminder = plan(
       "Select 服务预约.预约提醒,服务预约.顾客姓名,员工信息.员工编号,服务预约.预约日期 From "
@@ -145,8 +145,9 @@ TEST(SqliteDdl, IndexesServeTheSummaryAndReminderQueries) {
       "(服务预约.预约日期 >= '2026-03-08' COLLATE BINARY AND substr(服务预约.预约日期,1,10) >= "
       "'2026-03-08') and 服务预约.所属分店 = '中心店' and "
       "服务预约.预约状态 ='预约' and 服务预约.预约提醒 = 0 ORDER BY 服务预约.预约日期 ASC LIMIT 1");
-  // Read in date order from the first candidate on: nothing is sorted.
-  EXPECT_NE(reminder.find("USING INDEX IX_服务预约_待提醒 (所属分店=? AND 预约状态=? AND "
+  // Read in date order from the first candidate on: nothing is sorted. SQLite versions word a
+  // covering index differently, so only the index and its constraints are looked for.
+  EXPECT_NE(reminder.find(" INDEX IX_服务预约_待提醒 (所属分店=? AND 预约状态=? AND "
                           "预约提醒=? AND 预约日期>?)"),
             std::string::npos)
       << reminder;

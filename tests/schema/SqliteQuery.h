@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include "db/Utf8Path.h"
 
 namespace rilo::schema::testing {
 
@@ -27,7 +28,7 @@ class SqliteQuery {
   explicit SqliteQuery(const std::filesystem::path& file, bool create = false) {
     sqlite3* db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
+    const int rc = sqlite3_open_v2(rilo::db::PathToUtf8(file).c_str(), &db, flags, nullptr);
     db_.reset(db);
     if (rc != SQLITE_OK) throw std::runtime_error("cannot open " + file.string());
   }

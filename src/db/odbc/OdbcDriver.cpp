@@ -2,18 +2,12 @@
 #include <string>
 #include <utility>
 
+#include "db/odbc/DefaultDriver.h"
 #include "db/odbc/OdbcConnectParameters.h"
 #include "db/odbc/OdbcEngine.h"
 
 namespace rilo::db {
 namespace {
-
-// Named by path so no odbcinst.ini entry is needed.
-#if defined(__aarch64__)
-constexpr const char* kFreeTdsDriver = "/usr/lib/aarch64-linux-gnu/odbc/libtdsodbc.so";
-#else
-constexpr const char* kFreeTdsDriver = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
-#endif
 
 std::mutex driver_mutex;
 std::string chosen_driver;  // empty: the default
@@ -27,8 +21,11 @@ void SetOdbcDriver(std::string name_or_path) {
 }
 
 std::string OdbcDriver() {
-  const std::lock_guard lock(driver_mutex);
-  return chosen_driver.empty() ? kFreeTdsDriver : chosen_driver;
+  {
+    const std::lock_guard lock(driver_mutex);
+    if (!chosen_driver.empty()) return chosen_driver;
+  }
+  return odbc::DefaultDriver();
 }
 
 }  // namespace rilo::db

@@ -17,8 +17,9 @@ std::unique_ptr<Session> OpenOdbcSession(const ConnectionString& connection_stri
 std::string ToOdbcConnectionString(const ConnectionString& connection_string);
 
 /// The driver used when the connection string names none, process-wide: a driver name
-/// registered with unixODBC ("ODBC Driver 18 for SQL Server", braces optional) or the path of
-/// a driver library. Empty restores the default, FreeTDS's library. Safe from any thread.
+/// registered with the driver manager ("ODBC Driver 18 for SQL Server", braces optional) or
+/// the path of a driver library. Empty restores the default: FreeTDS's library on Linux, the
+/// best SQL Server driver installed on Windows. Safe from any thread.
 void SetOdbcDriver(std::string name_or_path);
 std::string OdbcDriver();
 

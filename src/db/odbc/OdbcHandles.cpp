@@ -14,6 +14,12 @@ namespace {
 // which turns every Chinese character into '?'. Such drivers on Linux read UTF-8, so the
 // handle is allocated under a UTF-8 LC_CTYPE for this thread only; the process locale, which
 // belongs to the host, is left alone.
+#ifdef _WIN32
+// Windows' driver manager hands wide calls to drivers as UTF-16: nothing to set up.
+struct ScopedUtf8CType {
+  ScopedUtf8CType() {}  // user-provided, so a scope holding one is no unused variable
+};
+#else
 class ScopedUtf8CType {
  public:
   ScopedUtf8CType() {
@@ -37,6 +43,7 @@ class ScopedUtf8CType {
 
   locale_t previous_{};
 };
+#endif
 
 }  // namespace
 

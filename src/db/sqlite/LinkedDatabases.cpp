@@ -22,8 +22,15 @@ std::filesystem::path Canonical(const std::filesystem::path& file) {
 // A read-only URI for `file`: nothing is ever written through a link, so a statement that
 // reaches a linked table by mistake cannot change the other database.
 std::string ReadOnlyUri(const std::filesystem::path& file) {
+  // SQLite reads a URI's path as UTF-8 with '/' separators; on Windows "/C:/..." stands
+  // for the drive.
   std::string uri = "file:";
-  for (char c : file.string()) {
+  const std::u8string generic = file.generic_u8string();
+  std::string path(generic.begin(), generic.end());
+#ifdef _WIN32
+  if (!path.empty() && path.front() != '/') path.insert(0, "/");
+#endif
+  for (char c : path) {
     if (c == '%' || c == '?' || c == '#') {
       static constexpr char kHex[] = "0123456789ABCDEF";
       uri += '%';

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/DbError.h"
+#include "db/Utf8Path.h"
 #include "db/sqlite/ExactSum.h"
 
 namespace rilo::db::sqlite {
@@ -30,7 +31,7 @@ void ThrowSqliteError(sqlite3* db) {
 DatabaseHandle OpenDatabase(const std::filesystem::path& file, int flags) {
   sqlite3* raw = nullptr;
   const int rc =
-      sqlite3_open_v2(file.c_str(), &raw, flags | SQLITE_OPEN_URI | SQLITE_OPEN_EXRESCODE, nullptr);
+      sqlite3_open_v2(PathToUtf8(file).c_str(), &raw, flags | SQLITE_OPEN_URI | SQLITE_OPEN_EXRESCODE, nullptr);
   DatabaseHandle db(raw);
   if (rc != SQLITE_OK) {
     if (!db) throw DbError(DbError::Kind::kEngine, sqlite3_errstr(rc), "HY000", rc);

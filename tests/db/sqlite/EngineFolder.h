@@ -14,6 +14,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
+#include "db/Utf8Path.h"
 
 namespace rilo::db::testing {
 
@@ -98,7 +99,7 @@ class EngineFolder {
     Handle(const std::filesystem::path& file, int extra_flags) {
       sqlite3* db = nullptr;
       const int rc =
-          sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | extra_flags, nullptr);
+          sqlite3_open_v2(rilo::db::PathToUtf8(file).c_str(), &db, SQLITE_OPEN_READWRITE | extra_flags, nullptr);
       reset(db);
       if (rc != SQLITE_OK) throw std::runtime_error("cannot open " + file.string());
       sqlite3_busy_timeout(db, 5000);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "db/sqlite/EngineFolder.h"
+#include "db/Utf8Path.h"
 
 namespace rilo::db {
 namespace {
@@ -22,7 +23,7 @@ class Impatient {
  public:
   explicit Impatient(const std::filesystem::path& file) {
     sqlite3* raw = nullptr;
-    sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(rilo::db::PathToUtf8(file).c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     db_.reset(raw);
     sqlite3_busy_timeout(db_.get(), 0);
   }
