@@ -13,6 +13,7 @@
 #include "refresh/LeaveForHandler.h"
 #include "refresh/LinkedServer.h"
 #include "refresh/RefreshPlan.h"
+#include "refresh/SameDatabase.h"
 
 namespace rilo::refresh {
 namespace {
@@ -39,6 +40,13 @@ RefreshPlan PlanFor(const std::string& local_connection_string, const std::strin
 }  // namespace
 
 bool RefreshMasterData(component::Instance& self, std::string storeName) {
+  if (const auto same = SameDatabaseReason(self.settings())) {
+    // Emptying the local tables would empty the source: refuse before anything is touched.
+    self.context().Log(LogLevel::kWarning, "RefreshMasterData",
+                       "refused: " + *same + ", so the refresh would empty the master tables it "
+                       "reads from");
+    return false;
+  }
   const std::vector<std::string> secrets = {self.settings().MainPassword,
                                             db::EscapeLiteral(self.settings().MainPassword)};
   std::string step = "linking";

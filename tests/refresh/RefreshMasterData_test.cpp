@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
@@ -313,6 +315,38 @@ TEST(RefreshMasterData, SettingsStoredDuringTheRunDoNotReachIt) {
   EXPECT_EQ(log.executed,
             Concat(Concat(LinkStatementsFor(r.chain), testing::ExpectedBatch("HQ", "中心店")),
                    {kUnlink}));
+}
+
+TEST(RefreshMasterData, MainAndLocalBeingOneDatabaseIsRefusedAndChangesNothing) {
+  auto sink = std::make_shared<testing::RecordingSink>();
+  Refreshing r("same-db", sink);
+  const std::filesystem::path alias = r.chain.dir.path().string() + "-alias";
+  std::filesystem::create_directory_symlink(r.chain.dir.path(), alias);
+  const std::string via_alias = "sqlite:" + alias.string();
+  const auto main_before = r.MainTables("中心店");
+  const auto local_before = r.LocalTables();
+
+  const std::string upper = r.main(), lower = "hq";
+  for (const auto& [main_source, local_source, local_db] :
+       {std::tuple{r.chain.source(), r.chain.source(), upper},
+        std::tuple{r.chain.source(), r.chain.source(), lower},
+        std::tuple{via_alias, r.chain.source(), lower},
+        std::tuple{r.chain.source(), via_alias + "/", upper}}) {
+    SCOPED_TRACE(main_source + " / " + local_source + " / " + local_db);
+    db::SetAllSettings(r.self->settings(), testing::Settings(main_source, "", "", r.main(),
+                                                             local_source, local_db));
+    sink->lines.clear();
+    StatementLog log;
+    EXPECT_FALSE(r.Run("中心店"));
+    EXPECT_TRUE(log.executed.empty());
+    EXPECT_TRUE(log.opened.empty());
+    ASSERT_EQ(sink->lines.size(), 1u);
+    EXPECT_NE(sink->lines[0].find("is the local database"), std::string::npos) << sink->lines[0];
+  }
+  EXPECT_EQ(r.MainTables("中心店"), main_before);
+  EXPECT_EQ(r.LocalTables(), local_before);
+  EXPECT_FALSE(r.LinkExists());
+  std::filesystem::remove(alias);
 }
 
 TEST(RefreshMasterData, PasswordNeverReachesTheDiagnostics) {
