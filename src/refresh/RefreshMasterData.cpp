@@ -11,6 +11,7 @@
 #include "db/SqlText.h"
 #include "db/access/Connection.h"
 #include "refresh/LeaveForHandler.h"
+#include "refresh/LinkSection.h"
 #include "refresh/LinkedServer.h"
 #include "refresh/RefreshPlan.h"
 #include "refresh/SameDatabase.h"
@@ -47,6 +48,11 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
                        "reads from");
     return false;
   }
+  // From linking to unlinking the local server's ITSV is this run's alone; left on every path
+  // when `section` goes out of scope, after the unlink.
+  const std::unique_ptr<LinkSection> section = EnterLinkSection(self, self.settings());
+  if (!section) return false;
+
   const std::vector<std::string> secrets = {self.settings().MainPassword,
                                             db::EscapeLiteral(self.settings().MainPassword)};
   std::string step = "linking";
@@ -58,6 +64,8 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
       [&] {
         LinkMainServer(self);
         YieldAndPause(self);
+        step = "checking where ITSV leads";
+        CheckLinkTarget(self.settings());
 
         // Settings are read here, once: a StartUpdate handled during a yield changes
         // nothing in a run already under way.
