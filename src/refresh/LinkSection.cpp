@@ -20,7 +20,7 @@ namespace rilo::refresh {
 namespace {
 
 constexpr std::string_view kWhere = "RefreshMasterData";
-constexpr std::chrono::milliseconds kRetryPause{20};
+constexpr std::chrono::milliseconds kRetryPause{50};
 
 // One resource for the whole SQL Server: taken in master, whichever store database the
 // session uses, since ITSV belongs to the server and not to a database.
