@@ -200,6 +200,7 @@ TEST(Serve, BadLinesAreAnsweredWithTheirLineNumberAndChangeNothing) {
       {R"({"call":"StartUpdate","MySetStr":"a","GetNetwork":65535,"MyDpName":"b"})", "GetNetwork"},
       {R"({"call":"Release","instance":"nobody"})", "no instance \"nobody\""},
       {"{\"call\":\"StartRun\",\"instance\":\"\xC3\x28\"}", "not valid JSON"},
+      {R"({"call":"StartRun","instance":"1\u0000"})", "\"instance\" holds a NUL character"},
   };
   int line_number = 0;
   for (const auto& [line, why] : bad) {
