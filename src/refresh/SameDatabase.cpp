@@ -1,6 +1,10 @@
 #include "refresh/SameDatabase.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -35,7 +39,12 @@ bool IsThisMachine(std::string_view host) {
                                                              "127.0.0.1", "::1"};
   if (std::ranges::find(kNames, host) != kNames.end()) return true;
   std::array<char, 256> name{};
+#ifdef _WIN32
+  DWORD size = static_cast<DWORD>(name.size());
+  if (!GetComputerNameA(name.data(), &size)) return false;
+#else
   if (::gethostname(name.data(), name.size() - 1) != 0) return false;
+#endif
   return Lower(name.data()) == host;
 }
 

@@ -4,13 +4,15 @@
 // other's link and its store is filled from the wrong head office.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 
 namespace rilo::db::sqlite {
 
-/// An exclusive flock() on DIR/.linked_servers.lock, beside the linked-server registry. The
-/// kernel releases it when the holder dies, so a killed process never blocks the folder.
+/// An exclusive lock on the file DIR/.linked_servers.lock, beside the linked-server registry
+/// (flock() on Linux, LockFileEx on Windows). The system releases it when the holder dies, so
+/// a killed process never blocks the folder.
 class LinkedServerLock {
  public:
   /// Takes the lock without waiting: nothing when another holder has it. Throws DbError when
@@ -24,8 +26,9 @@ class LinkedServerLock {
   LinkedServerLock& operator=(const LinkedServerLock&) = delete;
 
  private:
-  explicit LinkedServerLock(int fd) : fd_(fd) {}
-  int fd_ = -1;
+  static constexpr std::intptr_t kNone = -1;
+  explicit LinkedServerLock(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_ = kNone;  // a descriptor, or a Windows HANDLE
 };
 
 }  // namespace rilo::db::sqlite
