@@ -98,7 +98,13 @@ class Fields {
 
 std::string ReadText(const Json& value, std::string_view field) {
   if (!value.is_string()) WrongType(field, "a text", value);
-  return value.get<std::string>();
+  std::string text = value.get<std::string>();
+  // No text of the server can carry one: SQL text and the database engines end it there.
+  if (text.find('\0') != std::string::npos) {
+    throw BadLine{fmt::format("\"{}\" holds a NUL character (U+0000), which no text may contain",
+                              field)};
+  }
+  return text;
 }
 
 AutomationDate ReadDate(const Json& value, std::string_view field) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -24,6 +25,9 @@ namespace {
 
 // Far above any real call; keeps a host that never sends a line break from filling memory.
 constexpr std::size_t kMaxLineLength = 1 << 20;
+// How long the last events may take to reach a host that still reads; one that stopped
+// reading must not hold the shutdown.
+constexpr std::chrono::milliseconds kFinalDrain{500};
 
 bool IsBlankLine(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
@@ -68,7 +72,8 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
   CLI::App* command = app.add_subcommand(
       "serve",
       "Run the server as a process: calls as JSON lines on standard input, events as JSON "
-      "lines on standard output. Ends at end of input, SIGINT or SIGTERM.");
+      "lines on standard output. Ends at end of input, SIGINT, SIGTERM or SIGHUP. Events a host "
+      "does not read in time are dropped rather than holding the server.");
   AddLogLevelOption(*command, options.log_level);
   command
       ->add_option("--odbc-driver", options.odbc_driver,
@@ -85,7 +90,8 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
 }
 
 int RunServe(const ServeOptions& options) {
-  SignalFd signals({SIGINT, SIGTERM});
+  // SIGHUP too: a closed terminal or a host that hangs up should release the instances.
+  SignalFd signals({SIGINT, SIGTERM, SIGHUP});
   // A host that goes away must not kill us in the middle of releasing the instances.
   ::signal(SIGPIPE, SIG_IGN);
   if (!options.odbc_driver.empty()) db::SetOdbcDriver(options.odbc_driver);
@@ -132,6 +138,11 @@ int RunServe(const ServeOptions& options) {
     status = 1;
   }
   session.ReleaseAll();
+  out->Drain(kFinalDrain);
+  if (out->dropped() > 0) {
+    fmt::print(stderr, "rilo-server serve: {} lines were dropped because standard output was not "
+                       "read in time\n", out->dropped());
+  }
   return status;
 }
 

@@ -16,6 +16,11 @@ std::string CategoryColumn(const db::Value& category) {
   if (db::IsBlank(alias)) {
     throw std::invalid_argument("service category \"" + name + "\" leaves no column name");
   }
+  // Nor can the query's text carry a NUL: the engine would cut the statement there.
+  if (name.find('\0') != std::string::npos) {
+    throw std::invalid_argument("service category \"" + name.substr(0, name.find('\0')) +
+                                "...\" holds a NUL character");
+  }
   std::string column =
       "sum(case when (销售类型 ='销售服务' or 销售类型 ='销售计次') and 项目类型= '";
   column += db::EscapeLiteral(name);

@@ -43,11 +43,14 @@ std::vector<std::string> LinkStatements(const db::DbSettings& settings) {
   };
 }
 
-void LinkMainServer(component::Instance& self) {
-  const db::DbSettings& settings = self.settings();
+void LinkMainServer(component::Instance& self) { LinkMainServer(self, self.settings()); }
+
+void UnlinkMainServer(component::Instance& self) { UnlinkMainServer(self, self.settings()); }
+
+void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
   const std::vector<std::string> statements = LinkStatements(settings);
-  const std::vector<std::string> secrets = {settings.MainPassword,
-                                            db::EscapeLiteral(settings.MainPassword)};
+  const std::vector<std::string> secrets = {
+      settings.MainPassword, db::EscapeLiteral(settings.MainPassword), settings.LocalPassword};
   std::string step = "opening the local connection";
   db::Connection connection;
   LeaveForHandler(
@@ -71,14 +74,15 @@ void LinkMainServer(component::Instance& self) {
       [&] { CloseIfOpen(connection); });
 }
 
-void UnlinkMainServer(component::Instance& self) {
+void UnlinkMainServer(component::Instance& self, const db::DbSettings& settings) {
+  const std::vector<std::string> secrets = {settings.LocalPassword};
   std::string step = "opening the local connection";
   db::Connection connection;
   LeaveForHandler(
-      self.context(), "UnlinkMainServer", step, {},
+      self.context(), "UnlinkMainServer", step, secrets,
       [&] {
         connection.SetCursorLocation(db::CursorLocation::kUseClient);
-        connection.Open(db::LocalConnString(self.settings()));
+        connection.Open(db::LocalConnString(settings));
         step = "dropping ITSV";
         connection.Execute(kUnlinkStatement);
         step = "closing the local connection";

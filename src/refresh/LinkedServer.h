@@ -21,14 +21,20 @@ inline constexpr std::string_view kUnlinkStatement = "exec sp_dropserver 'ITSV' 
 /// the values doubled so that any value stays inside its literal.
 std::vector<std::string> LinkStatements(const db::DbSettings& settings);
 
-/// Registers the main server on the local server as ITSV, with a login mapping to the main
-/// login. A stale ITSV (left by a run that never ended) is dropped and linked afresh, so the
-/// run always reads from the current main server with the current login. Yields and pauses
-/// 1 ms after each link statement. Failures end the routine quietly (described to the
-/// diagnostics sink only).
+/// Registers the main server of `settings` on their local server as ITSV, with a login
+/// mapping to the main login. A stale ITSV (left by a run that never ended) is dropped and
+/// linked afresh, so the run always reads from its own main server with its own login.
+/// Yields and pauses 1 ms after each link statement. Failures end the routine quietly
+/// (described to the diagnostics sink only). A refresh passes the settings it started with,
+/// so a StartUpdate served at a yield cannot move it to another server.
+void LinkMainServer(component::Instance& self, const db::DbSettings& settings);
+/// As above, with the settings as they stand now.
 void LinkMainServer(component::Instance& self);
 
-/// Drops ITSV with its login mappings. Failures end the routine quietly.
+/// Drops ITSV, with its login mappings, from the local server of `settings`. Failures end the
+/// routine quietly.
+void UnlinkMainServer(component::Instance& self, const db::DbSettings& settings);
+/// As above, with the settings as they stand now.
 void UnlinkMainServer(component::Instance& self);
 
 }  // namespace rilo::refresh

@@ -11,8 +11,10 @@
 #include "db/SqlText.h"
 #include "db/access/Connection.h"
 #include "refresh/LeaveForHandler.h"
+#include "refresh/LinkSection.h"
 #include "refresh/LinkedServer.h"
 #include "refresh/RefreshPlan.h"
+#include "refresh/SameDatabase.h"
 
 namespace rilo::refresh {
 namespace {
@@ -39,8 +41,24 @@ RefreshPlan PlanFor(const std::string& local_connection_string, const std::strin
 }  // namespace
 
 bool RefreshMasterData(component::Instance& self, std::string storeName) {
-  const std::vector<std::string> secrets = {self.settings().MainPassword,
-                                            db::EscapeLiteral(self.settings().MainPassword)};
+  // The run's own copy of the settings: a StartUpdate served at one of its yields may store
+  // other servers, but this run links, copies and unlinks where it started, as it keeps its
+  // connections. The next run uses the new settings.
+  const db::DbSettings settings = self.settings();
+  if (const auto same = SameDatabaseReason(settings)) {
+    // Emptying the local tables would empty the source: refuse before anything is touched.
+    self.context().Log(LogLevel::kWarning, "RefreshMasterData",
+                       "refused: " + *same + ", so the refresh would empty the master tables it "
+                       "reads from");
+    return false;
+  }
+  // From linking to unlinking the local server's ITSV is this run's alone; left on every path
+  // when `section` goes out of scope, after the unlink.
+  const std::unique_ptr<LinkSection> section = EnterLinkSection(self, settings);
+  if (!section) return false;
+
+  const std::vector<std::string> secrets = {
+      settings.MainPassword, db::EscapeLiteral(settings.MainPassword), settings.LocalPassword};
   std::string step = "linking";
   auto connection = std::make_unique<db::Connection>();
   bool in_transaction = false;
@@ -48,15 +66,14 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
   return LeaveForHandler(
       self.context(), "RefreshMasterData", step, secrets,
       [&] {
-        LinkMainServer(self);
+        LinkMainServer(self, settings);
         YieldAndPause(self);
+        step = "checking where ITSV leads";
+        CheckLinkTarget(settings);
 
-        // Settings are read here, once: a StartUpdate handled during a yield changes
-        // nothing in a run already under way.
         step = "building the batch";
-        const std::string connection_string = db::LocalConnString(self.settings());
-        const RefreshPlan plan =
-            PlanFor(connection_string, self.settings().MainDatabase, storeName);
+        const std::string connection_string = db::LocalConnString(settings);
+        const RefreshPlan plan = PlanFor(connection_string, settings.MainDatabase, storeName);
 
         step = "opening the local connection";
         connection->SetCursorLocation(db::CursorLocation::kUseClient);
@@ -82,7 +99,7 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
         connection.reset();
         YieldAndPause(self);
         step = "unlinking";
-        UnlinkMainServer(self);
+        UnlinkMainServer(self, settings);
         return true;
       },
       [&] {
@@ -97,7 +114,7 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
         }
         if (connection) CloseIfOpen(*connection);
         connection.reset();
-        UnlinkMainServer(self);
+        UnlinkMainServer(self, settings);
         return false;
       });
 }

@@ -179,6 +179,17 @@ TEST(JsonProtocol, LinesThatAreNotCalls) {
   EXPECT_THAT(ParseError(R"({"call":"StartRun","instance":""})"), HasSubstr("must not be empty"));
 }
 
+TEST(JsonProtocol, TextHoldingANulCharacterIsRefusedByItsField) {
+  EXPECT_THAT(
+      ParseError(R"({"call":"StartUpdate","MySetStr":"a","MyDpName":"中心\u0000店","GetNetwork":true})"),
+      HasSubstr("\"MyDpName\" holds a NUL character"));
+  EXPECT_THAT(ParseError(R"({"call":"StartServer","MyDate":1,"MyDpName":"b","MySetStr":"\u0000"})"),
+              HasSubstr("\"MySetStr\" holds a NUL"));
+  EXPECT_THAT(ParseError(R"({"call":"StartRun","instance":"a\u0000"})"),
+              HasSubstr("\"instance\" holds a NUL"));
+  EXPECT_THAT(ParseError(R"({"call":"Start\u0000Run"})"), HasSubstr("\"call\" holds a NUL"));
+}
+
 TEST(JsonProtocol, InvalidUtf8IsAParseErrorWhoseReportStaysValidJson) {
   const std::string line = "{\"call\":\"Start\xff\xfeRun\"}";
   const std::string message = ParseError(line);

@@ -2,10 +2,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ServerProcess.h"
@@ -194,6 +200,7 @@ TEST(Serve, BadLinesAreAnsweredWithTheirLineNumberAndChangeNothing) {
       {R"({"call":"StartUpdate","MySetStr":"a","GetNetwork":65535,"MyDpName":"b"})", "GetNetwork"},
       {R"({"call":"Release","instance":"nobody"})", "no instance \"nobody\""},
       {"{\"call\":\"StartRun\",\"instance\":\"\xC3\x28\"}", "not valid JSON"},
+      {R"({"call":"StartRun","instance":"1\u0000"})", "\"instance\" holds a NUL character"},
   };
   int line_number = 0;
   for (const auto& [line, why] : bad) {
@@ -239,13 +246,58 @@ TEST(Serve, EndOfInputReleasesEverythingAndExitsZero) {
   EXPECT_EQ(server->WaitForExit(10s), 0);
 }
 
-TEST(Serve, SigtermAndSigintEndItWithExitZero) {
-  for (int signal_number : {SIGTERM, SIGINT}) {
+TEST(Serve, SigtermSigintAndSighupEndItWithExitZero) {
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
     auto server = Serve();
     server->Write(R"({"call":"StartRun"})");
     ASSERT_TRUE(server->ReadJsonUntil(IsEvent("WorkProcess"), 5s));
     kill(server->pid(), signal_number);
     EXPECT_EQ(server->WaitForExit(10s), 0) << signal_number;
+  }
+}
+
+// Fills the program's output pipe through a second write end of it, so that from the start
+// there is no room for a single event.
+void FillOutputPipe(ServerProcess& server) {
+  const std::string self = "/proc/self/fd/" + std::to_string(server.output_fd());
+  const int writer = open(self.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  const std::string block(4096, 'x');
+  while (write(writer, block.data(), block.size()) > 0) {
+  }
+  EXPECT_EQ(errno, EAGAIN);
+  close(writer);
+}
+
+// True once the program has read everything written to its input.
+bool InputConsumed(ServerProcess& server, std::chrono::milliseconds limit) {
+  const auto deadline = ServerProcess::Clock::now() + limit;
+  int unread = 1;
+  while (ioctl(server.input_fd(), FIONREAD, &unread) == 0 && unread > 0 &&
+         ServerProcess::Clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  return unread == 0;
+}
+
+TEST(Serve, ItEndsWithinTwoSecondsWhenNobodyReadsItsOutput) {
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP, 0}) {
+    SCOPED_TRACE(signal_number);
+    auto server = Serve();
+    server->StopReadingOutput();
+    FillOutputPipe(*server);
+    // Each line is answered, and the ticker raises an event every 10 ms: none has room.
+    server->Write(R"({"call":"StartRun","instance":"1"})");
+    server->Write(R"({"call":"StartRun","instance":"2"})");
+    ASSERT_TRUE(InputConsumed(*server, 5s));
+    const auto start = ServerProcess::Clock::now();
+    if (signal_number != 0) {
+      kill(server->pid(), signal_number);
+    } else {
+      server->CloseInput();
+    }
+    EXPECT_EQ(server->WaitForExit(2s), 0);
+    EXPECT_LT(ServerProcess::Clock::now() - start, 2s);
   }
 }
 

@@ -97,6 +97,11 @@ class ServerProcess {
     stdout_ = -1;
   }
 
+  /// Keeps the program's output open but reads no more of it, as a host that hangs.
+  void StopReadingOutput() { reading_output_ = false; }
+  int output_fd() const { return stdout_; }
+  int input_fd() const { return stdin_; }
+
   /// The next line of standard output; nothing on timeout or when the output has ended.
   std::optional<std::string> ReadLine(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
@@ -134,7 +139,7 @@ class ServerProcess {
   /// killed). Nothing when it has not ended within `timeout`.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;
-    while (!out_ended_ && stdout_ >= 0) {
+    while (!out_ended_ && stdout_ >= 0 && reading_output_) {
       if (!ReadSome(stdout_, out_buffer_, out_ended_, deadline)) return std::nullopt;
     }
     while (!err_ended_) {
@@ -199,6 +204,7 @@ class ServerProcess {
   std::string err_buffer_;
   bool out_ended_ = false;
   bool err_ended_ = false;
+  bool reading_output_ = true;
   std::optional<int> exit_code_;
 };
 

@@ -99,12 +99,15 @@ TEST(DailySummaryJob, QuotesInNamesAreWrittenSafelyAndNamesThatFilterToNothingAr
   db.AddCategory("'/'");  // nothing is left of it for a column name
   db.AddCategory("The \"Best\"");
   db.AddCategory(" ; ");  // leaves blanks only
+  db.Exec("INSERT INTO 服务类别(服务类别) VALUES('Nail' || char(0) || 'art')");  // SQL cannot carry it
   db.AddCategory("Facial");
   db.AddSale("销售服务", "Men's care", 88, "2026-03-08 10:00:00", "O'Brien's");
   db.AddSale("销售服务", "'/'", 5, "2026-03-08 10:00:00", "O'Brien's");
   db.AddSale("销售计次", "The \"Best\"", 12.25, "2026-03-08 10:00:00", "O'Brien's");
   db.AddSale("销售服务", "Facial", 30, "2026-03-08 10:00:00", "O'Brien's");
   db.AddSale("销售服务", "Facial", 1, "2026-03-08 10:00:00", "OBriens");
+  db.Exec("INSERT INTO 销售详情(销售类型,项目类型,售价,消费日期,所属分店) VALUES('销售服务', "
+          "'Nail' || char(0) || 'art', 7, '2026-03-08 10:00:00', 'O''Brien''s')");
   db.AddMembership("会员续卡", 600, "2026-03-08 10:00:00", "O'Brien's");
   VirtualServer vs;
   StatementLog log(vs.clock);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "db/sqlite/LinkedServerRegistry.h"
 #include "refresh/ExpectedStatements.h"
 #include "refresh/RefreshFixture.h"
 #include "rilo/ClsRiloSever.h"
@@ -160,6 +161,36 @@ TEST(RefreshJob, CallArrivingDuringARunStartsItsOwnRunAfterTheFirstEnds) {
   // Not nested: the second run's statements all come after the first run's unlink.
   EXPECT_EQ(log.executed, Concat(OneRun(h.chain, "中心店"), OneRun(h.chain, "东城店")));
   EXPECT_EQ(h.LocalTables(), h.MainTables("东城店"));
+}
+
+TEST(RefreshJob, CallNamingAnotherLocalServerDuringARunLeavesNoLinkOnEither) {
+  Host h("move-local");
+  Chain other_local("move-local-other");
+  const std::string moved = testing::Settings(h.chain.source(), "", "", "HQ", other_local.source(),
+                                              other_local.info.local_database);
+  for (const int landing : {1, 2, 7, 76, 78}) {
+    SCOPED_TRACE(landing);
+    StatementLog log;
+    log.on_execute = [&](int number, std::string_view) {
+      if (number != landing) return;
+      // Served at the next yield of the run, as a host call from outside would be.
+      h.server.thread->context().loop.Post(
+          [&] { h.host->StartUpdate(moved, kVariantTrue, "东城店"); });
+    };
+    h.host->StartUpdate(h.chain.settings(), kVariantTrue, "中心店");
+    h.server.RunFor(milliseconds(10000));
+
+    EXPECT_FALSE(db::sqlite::LinkedServerRegistry(h.chain.dir.path()).Find("ITSV"));
+    EXPECT_FALSE(db::sqlite::LinkedServerRegistry(other_local.dir.path()).Find("ITSV"));
+    // Each run kept to its own local server from start to end.
+    EXPECT_EQ(log.executed, Concat(OneRun(h.chain, "中心店"), OneRun(h.chain, "东城店")));
+    EXPECT_EQ(h.LocalTables(), h.MainTables("中心店"));
+    EXPECT_EQ(testing::MasterTables(other_local.source(), other_local.info.local_database),
+              h.MainTables("东城店"));
+  }
+  const auto tips = h.Tips();
+  ASSERT_EQ(tips.size(), 10u);
+  for (const auto& tip : tips) EXPECT_EQ(tip.number, kVariantTrue);
 }
 
 TEST(RefreshJob, RefreshOfAnotherInstanceWaitsForTheOneUnderWay) {

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "component/Instance.h"
 #include "db/ModSQL.h"
+#include "db/sqlite/LinkedServerLock.h"
+#include "db/sqlite/LinkedServerRegistry.h"
 #include "refresh/ExpectedStatements.h"
 #include "refresh/RefreshBatch.h"
 #include "refresh/RefreshFixture.h"
@@ -227,7 +231,8 @@ TEST(RefreshMasterData, MissingLocalDatabaseFailsWithoutAnyStatement) {
   StatementLog log;
   EXPECT_FALSE(r.Run("中心店"));
   EXPECT_TRUE(log.executed.empty());
-  EXPECT_EQ(log.opened.size(), 3u);
+  // Linking and unlinking try to open it; with no ITSV made the run stops before its own.
+  EXPECT_EQ(log.opened.size(), 2u);
   EXPECT_FALSE(std::filesystem::exists(r.chain.dir.path() / "NoSuchStore.db"));
 }
 
@@ -313,6 +318,91 @@ TEST(RefreshMasterData, SettingsStoredDuringTheRunDoNotReachIt) {
   EXPECT_EQ(log.executed,
             Concat(Concat(LinkStatementsFor(r.chain), testing::ExpectedBatch("HQ", "中心店")),
                    {kUnlink}));
+}
+
+TEST(RefreshMasterData, MainAndLocalBeingOneDatabaseIsRefusedAndChangesNothing) {
+  auto sink = std::make_shared<testing::RecordingSink>();
+  Refreshing r("same-db", sink);
+  const std::filesystem::path alias = r.chain.dir.path().string() + "-alias";
+  std::filesystem::create_directory_symlink(r.chain.dir.path(), alias);
+  const std::string via_alias = "sqlite:" + alias.string();
+  const auto main_before = r.MainTables("中心店");
+  const auto local_before = r.LocalTables();
+
+  const std::string upper = r.main(), lower = "hq";
+  for (const auto& [main_source, local_source, local_db] :
+       {std::tuple{r.chain.source(), r.chain.source(), upper},
+        std::tuple{r.chain.source(), r.chain.source(), lower},
+        std::tuple{via_alias, r.chain.source(), lower},
+        std::tuple{r.chain.source(), via_alias + "/", upper}}) {
+    SCOPED_TRACE(main_source + " / " + local_source + " / " + local_db);
+    db::SetAllSettings(r.self->settings(), testing::Settings(main_source, "", "", r.main(),
+                                                             local_source, local_db));
+    sink->lines.clear();
+    StatementLog log;
+    EXPECT_FALSE(r.Run("中心店"));
+    EXPECT_TRUE(log.executed.empty());
+    EXPECT_TRUE(log.opened.empty());
+    ASSERT_EQ(sink->lines.size(), 1u);
+    EXPECT_NE(sink->lines[0].find("is the local database"), std::string::npos) << sink->lines[0];
+  }
+  EXPECT_EQ(r.MainTables("中心店"), main_before);
+  EXPECT_EQ(r.LocalTables(), local_before);
+  EXPECT_FALSE(r.LinkExists());
+  std::filesystem::remove(alias);
+}
+
+TEST(RefreshMasterData, WaitsWhileAnotherRefreshHoldsTheLocalServerAndGivesUpAfterAMinute) {
+  auto sink = std::make_shared<testing::RecordingSink>();
+  Refreshing r("folder-lock", sink);
+  const auto before = r.LocalTables();
+  auto held = db::sqlite::LinkedServerLock::TryLock(r.chain.dir.path());
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(db::sqlite::LinkedServerLock::TryLock(r.chain.dir.path()));
+  {
+    StatementLog log;
+    const auto start = r.server.Elapsed();
+    EXPECT_FALSE(r.Run("中心店"));
+    EXPECT_GE(r.server.Elapsed() - start, milliseconds(60000));
+    EXPECT_LT(r.server.Elapsed() - start, milliseconds(61000));
+    EXPECT_TRUE(log.opened.empty());
+    EXPECT_EQ(r.LocalTables(), before);
+    ASSERT_FALSE(sink->lines.empty());
+    EXPECT_NE(sink->lines.back().find("another refresh"), std::string::npos);
+  }
+  // The holder lets go five seconds into the wait: the run goes on from there.
+  auto& loop = r.server.thread->context().loop;
+  const auto release = loop.CreateTimer([&] { held.reset(); });
+  loop.SetTimerPeriod(release, 5000);
+  loop.SetTimerEnabled(release, true);
+  StatementLog log;
+  const auto start = r.server.Elapsed();
+  EXPECT_TRUE(r.Run("中心店"));
+  EXPECT_GE(r.server.Elapsed() - start, milliseconds(5000));
+  EXPECT_EQ(log.executed, Concat(Concat(LinkStatementsFor(r.chain),
+                                        testing::ExpectedBatch("HQ", "中心店")),
+                                 {kUnlink}));
+  EXPECT_EQ(r.LocalTables(), r.MainTables("中心店"));
+  // Left on the way out: the next run gets in at once.
+  EXPECT_TRUE(db::sqlite::LinkedServerLock::TryLock(r.chain.dir.path()));
+  loop.DestroyTimer(release);
+}
+
+TEST(RefreshMasterData, LinkReplacedByAnotherProgramIsNeverCopiedFrom) {
+  Refreshing r("foreign-link");
+  Chain elsewhere("foreign-link-hq", 2);
+  const auto before = r.LocalTables();
+  StatementLog log;
+  log.on_execute = [&](int number, std::string_view) {
+    if (number != 2) return;
+    // A program that takes no lock swaps ITSV between this run's two link statements.
+    db::sqlite::LinkedServerRegistry registry(r.chain.dir.path());
+    registry.Drop("ITSV", true);
+    registry.Add({"ITSV", "", "SQLOLEDB", elsewhere.source()});
+  };
+  EXPECT_FALSE(r.Run("中心店"));
+  EXPECT_EQ(log.executed, Concat(LinkStatementsFor(r.chain), {kUnlink}));
+  EXPECT_EQ(r.LocalTables(), before);
 }
 
 TEST(RefreshMasterData, PasswordNeverReachesTheDiagnostics) {

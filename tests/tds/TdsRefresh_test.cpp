@@ -10,7 +10,9 @@
 
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
+#include "db/ModSQL.h"
 #include "db/StoreTables.h"
+#include "db/sqlite/LinkedServerRegistry.h"
 #include "rilo/automation.h"
 #include "schema/SampleChain.h"
 #include "support/VirtualServer.h"
@@ -109,11 +111,14 @@ TEST_F(TdsRefresh, RefreshReplacesTheStoreMasterTablesFromHeadOffice) {
   EXPECT_EQ(Table(chain_.local_database, "产品类别"), Table(chain_.main_database, "产品类别"));
   EXPECT_EQ(Table(chain_.local_database, "服务类别"), Table(chain_.main_database, "服务类别"));
   EXPECT_FALSE(stale());
-  // Linked, staged, replaced in one transaction, unlinked.
+  // Under the server's application lock: linked, staged, replaced in one transaction,
+  // unlinked, and the lock given back last.
   const std::vector<std::string> sent = server_->statements();
-  ASSERT_GE(sent.size(), 3u);
-  EXPECT_TRUE(sent.front().starts_with("exec sp_addlinkedserver 'ITSV'"));
-  EXPECT_EQ(sent.back(), "exec sp_dropserver 'ITSV' , 'droplogins'");
+  ASSERT_GE(sent.size(), 5u);
+  EXPECT_NE(sent.front().find("sp_getapplock"), std::string::npos);
+  EXPECT_TRUE(sent[1].starts_with("exec sp_addlinkedserver 'ITSV'"));
+  EXPECT_EQ(sent[sent.size() - 2], "exec sp_dropserver 'ITSV' , 'droplogins'");
+  EXPECT_NE(sent.back().find("sp_releaseapplock"), std::string::npos);
 }
 
 TEST_F(TdsRefresh, FailureMidWayLeavesEveryStoreTableAsItWas) {
@@ -133,7 +138,9 @@ TEST_F(TdsRefresh, FailureMidWayLeavesEveryStoreTableAsItWas) {
   EXPECT_EQ(Snapshot(chain_.local_database), before);
   const std::vector<std::string> sent = server_->statements();
   EXPECT_NE(std::ranges::find(sent, "DELETE FROM 产品类别"), sent.end());
-  EXPECT_EQ(sent.back(), "exec sp_dropserver 'ITSV' , 'droplogins'");
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[sent.size() - 2], "exec sp_dropserver 'ITSV' , 'droplogins'");
+  EXPECT_NE(sent.back().find("sp_releaseapplock"), std::string::npos);
 }
 
 TEST_F(TdsRefresh, ServerGoingAwayMidTransactionLeavesEveryStoreTableAsItWas) {
@@ -150,6 +157,78 @@ TEST_F(TdsRefresh, ServerGoingAwayMidTransactionLeavesEveryStoreTableAsItWas) {
 
   EXPECT_EQ(Outcomes(), std::vector<std::int32_t>{kVariantFalse});
   EXPECT_EQ(Snapshot(chain_.local_database), before);
+}
+
+TEST_F(TdsRefresh, RefreshWaitsForTheServersApplicationLockAndGivesUpAfterAMinute) {
+  Serve();
+  const auto before = Snapshot(chain_.local_database);
+  // Another refresh's session holds the lock, as sp_getapplock with a session owner keeps it.
+  const std::string settings = Settings();
+  db::DbSettings parsed;
+  db::SetAllSettings(parsed, settings);
+  auto holder = db::OpenSession(db::ConnectionString::Parse(db::LocalConnString(parsed)));
+  const db::ResultSet taken = holder->Query(
+      "DECLARE @status int; EXEC @status = master.sys.sp_getapplock @Resource = N'RiloServer "
+      "ITSV', @LockMode = N'Exclusive', @LockOwner = N'Session', @LockTimeout = 0; "
+      "SELECT @status AS status");
+  ASSERT_EQ(taken.rows.size(), 1u);
+  ASSERT_EQ(db::ValueToText(taken.rows[0][0]), "0");
+
+  auto server = vs_.Create();
+  server->StartUpdate(settings, kVariantTrue, "中心店");
+  ASSERT_TRUE(vs_.RunUntil([&] { return !Outcomes().empty(); }, 120s));
+  EXPECT_EQ(Outcomes(), std::vector<std::int32_t>{kVariantFalse});
+  EXPECT_GE(vs_.Elapsed(), 62s);
+  EXPECT_EQ(Snapshot(chain_.local_database), before);
+  for (const std::string& sql : server_->statements()) {
+    EXPECT_EQ(sql.find("sp_addlinkedserver"), std::string::npos);
+  }
+
+  // The holder's session ends: the server gives its lock back and the next run gets in.
+  holder.reset();
+  ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
+  server->StartUpdate(settings, kVariantTrue, "中心店");
+  ASSERT_TRUE(vs_.RunUntil([&] { return Outcomes().size() == 2; }, 60s));
+  EXPECT_EQ(Outcomes().back(), kVariantTrue);
+  EXPECT_EQ(Table(chain_.local_database, "产品类别"), Table(chain_.main_database, "产品类别"));
+}
+
+TEST_F(TdsRefresh, CallNamingAnotherLocalServerDuringARunLeavesNoLinkOnEither) {
+  const auto other_dir = dir_.string() + "-other";
+  std::filesystem::remove_all(other_dir);
+  schema::SampleChainOptions options;
+  options.dir = other_dir;
+  schema::CreateSampleChain(options);
+  TdsServerOptions other_options;
+  other_options.engine_dir = other_dir;
+  TdsServer other(std::move(other_options));
+  const std::string a = other.address();
+  const std::string moved = a + "｜rilo｜rilo-secret｜HQ｜" + a + "｜rilo｜rilo-secret｜Store";
+
+  auto server = vs_.Create();
+  TdsServerOptions landing;
+  bool posted = false;
+  landing.before_statement = [&](std::string_view sql) {
+    // Served at the run's next yield, as a call from the host would be.
+    if (!posted && sql == "DELETE FROM 产品类别") {
+      posted = true;
+      vs_.thread->context().loop.Post([&] { server->StartUpdate(moved, kVariantTrue, "东城店"); });
+    }
+  };
+  Serve(landing);
+  server->StartUpdate(Settings(), kVariantTrue, "中心店");
+  ASSERT_TRUE(vs_.RunUntil([&] { return Outcomes().size() == 2; }, 60s));
+  ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
+  ASSERT_TRUE(other.WaitUntilIdle(std::chrono::seconds(5)));
+  other.Stop();
+
+  EXPECT_EQ(Outcomes(), (std::vector<std::int32_t>{kVariantTrue, kVariantTrue}));
+  EXPECT_FALSE(db::sqlite::LinkedServerRegistry(dir_).Find("ITSV"));
+  EXPECT_FALSE(db::sqlite::LinkedServerRegistry(other_dir).Find("ITSV"));
+  // The first run stayed on its server from link to unlink.
+  const auto sent = server_->statements();
+  EXPECT_EQ(std::ranges::count(sent, "exec sp_dropserver 'ITSV' , 'droplogins'"), 1);
+  EXPECT_EQ(Table(chain_.local_database, "产品类别"), Table(chain_.main_database, "产品类别"));
 }
 
 }  // namespace

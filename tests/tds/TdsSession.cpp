@@ -13,6 +13,7 @@
 #include "tds/TdsLogin.h"
 #include "tds/TdsPacket.h"
 #include "tds/TdsReader.h"
+#include "tds/TdsServerWide.h"
 #include "tds/TdsSqlText.h"
 #include "tds/TdsTempTables.h"
 #include "tds/TdsTokens.h"
@@ -52,6 +53,7 @@ TdsSession::TdsSession(int fd, const TdsServerOptions& options, TdsServer& serve
     : fd_(fd), options_(options), server_(server) {}
 
 void TdsSession::Run() {
+  const SessionLocks session_locks(server_, this);
   try {
     bool logged_in = false;
     while (!dropped_) {
@@ -151,6 +153,7 @@ void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
   in.Seek(SkipAllHeaders(payload));
   const std::string sql = in.Utf16(in.remaining() / 2);
   if (!Admit(sql)) return;
+  if (AnswerServerWide(server_, this, sql, options_.engine_dir, out)) return;
   if (const std::optional<std::string> database = UsedDatabase(sql)) {
     try {
       const std::string old = database_;

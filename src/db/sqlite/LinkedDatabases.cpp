@@ -50,7 +50,14 @@ LinkedDatabases::LinkedDatabases(sqlite3* db, std::filesystem::path main_file)
 
 std::string LinkedDatabases::SchemaFor(const std::filesystem::path& file) {
   const auto key = Canonical(file);
-  if (key == main_file_) return "main";
+  // A link that leads back to this very database would let a batch read a table it has
+  // already emptied, so nothing is read through it.
+  if (key == main_file_) {
+    throw DbError(DbError::Kind::kEngine,
+                  "The linked database '" + key.filename().string() +
+                      "' is this connection's own database; it is not read through a link.",
+                  "42000", 50000);
+  }
   if (auto found = schemas_.find(key); found != schemas_.end()) return found->second;
   if (schemas_.size() >= kMostAttached) DetachAllIfIdle();
 

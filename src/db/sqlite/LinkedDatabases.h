@@ -14,10 +14,11 @@ namespace rilo::db::sqlite {
 
 class LinkedDatabases {
  public:
-  /// `main_file` is the session's own database: reading it through a link needs no attach.
+  /// `main_file` is the session's own database, which is never read through a link.
   LinkedDatabases(sqlite3* db, std::filesystem::path main_file);
 
-  /// The schema name `file` is readable under, attaching it first if needed. Throws DbError.
+  /// The schema name `file` is readable under, attaching it first if needed. Throws DbError,
+  /// also when `file` is the session's own database.
   std::string SchemaFor(const std::filesystem::path& file);
 
   /// True when `schema` is one of the private names this object attached.

@@ -187,6 +187,22 @@ TEST_F(LinkedServer, UnqualifiedNamesNeverReachTheLinkedDatabase) {
   EXPECT_EQ(main_.Rows("HQ", "select count(*) from 员工信息"), (Rows{{"1"}}));
 }
 
+TEST_F(LinkedServer, LinkBackToTheSessionsOwnDatabaseIsNeverRead) {
+  session_->Execute("exec sp_addlinkedserver 'ITSV' , '' , 'SQLOLEDB' , '" + local_.DataSource() +
+                    "'");
+  session_->BeginTransaction();
+  session_->Execute("DELETE FROM 产品类别");
+  // Read back, the copy would find the table it has just emptied and "succeed" with nothing.
+  for (const char* name : {"Store", "store", "[STORE]"}) {
+    const DbError e = Failure(*session_, std::string(" insert into 产品类别(ID,产品类别) select "
+                                                     "ID,产品类别 from ITSV.") +
+                                             name + ".dbo.产品类别");
+    EXPECT_NE(std::string(e.what()).find("own database"), std::string::npos) << e.what();
+  }
+  session_->Rollback();
+  EXPECT_EQ(local_.Rows("Store", "select ID, 产品类别 from 产品类别"), (Rows{{"1", "旧的"}}));
+}
+
 TEST_F(LinkedServer, ReadingThroughAMissingLinkFailsAsOnSqlServer) {
   const DbError e = Failure(*session_, kCopy);
   EXPECT_EQ(e.native_code(), 7202);
