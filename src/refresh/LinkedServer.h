@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/ModSQL.h"
+#include "refresh/LinkProvider.h"
 
 namespace rilo::component {
 class Instance;
@@ -18,11 +19,14 @@ inline constexpr std::string_view kLinkedServerName = "ITSV";
 inline constexpr std::string_view kUnlinkStatement = "exec sp_dropserver 'ITSV' , 'droplogins'";
 
 /// The two link statements for the main server and login of `settings`, apostrophes in
-/// the values doubled so that any value stays inside its literal.
-std::vector<std::string> LinkStatements(const db::DbSettings& settings);
+/// the values doubled so that any value stays inside its literal. The link goes through
+/// `provider`, with its provider string when it has one.
+std::vector<std::string> LinkStatements(const db::DbSettings& settings,
+                                        const LinkProvider& provider = {"SQLOLEDB", {}});
 
 /// Registers the main server on the local server as ITSV, with a login mapping to the main
-/// login. A stale ITSV (left by a run that never ended) is dropped and linked afresh, so the
+/// login. On SQL Server the provider suits the server's version, and sp_testlinkedserver
+/// then proves the link, so a missing provider or a refused login shows as a failed link. A stale ITSV (left by a run that never ended) is dropped and linked afresh, so the
 /// run always reads from the current main server with the current login. Yields and pauses
 /// 1 ms after each link statement. Failures end the routine quietly (described to the
 /// diagnostics sink only).

@@ -13,6 +13,7 @@
 #include "db/StoreTables.h"
 #include "rilo/automation.h"
 #include "schema/SampleChain.h"
+#include "refresh/LinkProvider.h"
 #include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
 
@@ -109,11 +110,15 @@ TEST_F(TdsRefresh, RefreshReplacesTheStoreMasterTablesFromHeadOffice) {
   EXPECT_EQ(Table(chain_.local_database, "产品类别"), Table(chain_.main_database, "产品类别"));
   EXPECT_EQ(Table(chain_.local_database, "服务类别"), Table(chain_.main_database, "服务类别"));
   EXPECT_FALSE(stale());
-  // Linked, staged, replaced in one transaction, unlinked.
+  // Linked through the provider the server's version has, the link tested, staged,
+  // replaced in one transaction, unlinked.
   const std::vector<std::string> sent = server_->statements();
-  ASSERT_GE(sent.size(), 3u);
-  EXPECT_TRUE(sent.front().starts_with("exec sp_addlinkedserver 'ITSV'"));
-  EXPECT_EQ(sent.back(), "exec sp_dropserver 'ITSV' , 'droplogins'");
+  ASSERT_GE(sent.size(), 5u);
+  EXPECT_NE(sent[0].find("ProductMajorVersion"), std::string::npos);
+  EXPECT_TRUE(sent[1].starts_with("exec sp_addlinkedserver N'ITSV'"));
+  EXPECT_TRUE(sent[2].starts_with("exec sp_addlinkedsrvlogin N'ITSV'"));
+  EXPECT_EQ(sent[3], "exec sp_testlinkedserver ITSV");
+  EXPECT_EQ(sent.back(), "exec sp_dropserver N'ITSV' , N'droplogins'");
 }
 
 TEST_F(TdsRefresh, FailureMidWayLeavesEveryStoreTableAsItWas) {
@@ -133,7 +138,7 @@ TEST_F(TdsRefresh, FailureMidWayLeavesEveryStoreTableAsItWas) {
   EXPECT_EQ(Snapshot(chain_.local_database), before);
   const std::vector<std::string> sent = server_->statements();
   EXPECT_NE(std::ranges::find(sent, "DELETE FROM 产品类别"), sent.end());
-  EXPECT_EQ(sent.back(), "exec sp_dropserver 'ITSV' , 'droplogins'");
+  EXPECT_EQ(sent.back(), "exec sp_dropserver N'ITSV' , N'droplogins'");
 }
 
 TEST_F(TdsRefresh, ServerGoingAwayMidTransactionLeavesEveryStoreTableAsItWas) {
@@ -150,6 +155,55 @@ TEST_F(TdsRefresh, ServerGoingAwayMidTransactionLeavesEveryStoreTableAsItWas) {
 
   EXPECT_EQ(Outcomes(), std::vector<std::int32_t>{kVariantFalse});
   EXPECT_EQ(Snapshot(chain_.local_database), before);
+}
+
+// SQL Server 2022 stores SQL Server Native Client for SQLOLEDB and no longer has it: the link
+// must name a provider the server has.
+TEST_F(TdsRefresh, LinkNamesAProviderTheLocalServerVersionHas) {
+  for (const int version : {15, 16}) {
+    SCOPED_TRACE(version);
+    TdsServerOptions options;
+    options.product_major_version = version;
+    Serve(options);
+    VirtualServer vs;
+    auto server = vs.Create();
+    server->StartUpdate(Settings(), kVariantTrue, "中心店");
+    ASSERT_TRUE(vs.RunUntil([&] { return vs.listener->Count(EventKind::kTipsUpdate) == 1; }, 60s));
+    ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
+    server_->Stop();
+
+    EXPECT_EQ(vs.listener->Of(EventKind::kTipsUpdate).at(0).number, kVariantTrue);
+    const std::vector<std::string> sent = server_->statements();
+    const auto link = std::ranges::find_if(
+        sent, [](const std::string& s) { return s.find("sp_addlinkedserver") != s.npos; });
+    ASSERT_NE(link, sent.end());
+    EXPECT_NE(link->find(version < 16 ? "'SQLOLEDB'" : "'MSOLEDBSQL'"), std::string::npos);
+  }
+}
+
+TEST_F(TdsRefresh, AProviderTheServerLacksFailsTheLinkBeforeAnythingChanges) {
+  const auto before = Snapshot(chain_.local_database);
+  TdsServerOptions options;
+  options.product_major_version = 16;
+  Serve(options);
+  auto sink = std::make_shared<rilo::testing::RecordingSink>();
+  VirtualServer vs(sink);
+  refresh::SetLinkProvider("SQLNCLI11");
+  auto server = vs.Create();
+  server->StartUpdate(Settings(), kVariantTrue, "中心店");
+  const bool ended =
+      vs.RunUntil([&] { return vs.listener->Count(EventKind::kTipsUpdate) == 1; }, 60s);
+  refresh::SetLinkProvider("");
+  ASSERT_TRUE(ended);
+  ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
+
+  EXPECT_EQ(vs.listener->Of(EventKind::kTipsUpdate).at(0).number, kVariantFalse);
+  EXPECT_EQ(Snapshot(chain_.local_database), before);
+  // The link itself is reported as failed, naming the provider the server lacks.
+  EXPECT_TRUE(std::ranges::any_of(sink->lines, [](const auto& line) {
+    return line.where == "LinkMainServer" &&
+           line.message.find("SQLNCLI11") != std::string::npos;
+  }));
 }
 
 }  // namespace
