@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "db/DbError.h"
 #include "db/Engine.h"
 
 namespace rilo::refresh {
@@ -42,8 +43,12 @@ LinkProvider ChooseLinkProvider(db::Session& local) {
     const std::lock_guard lock(forced_mutex);
     if (!forced.empty()) return Named(forced);
   }
-  const db::ResultSet result =
-      local.Query("SELECT CAST(SERVERPROPERTY('ProductMajorVersion') AS int)");
+  // A server that cannot say (before 2012, or not SQL Server at all) gets SQLOLEDB.
+  db::ResultSet result;
+  try {
+    result = local.Query("SELECT CAST(SERVERPROPERTY('ProductMajorVersion') AS int)");
+  } catch (const db::DbError&) {
+  }
   std::optional<int> version;
   if (!result.rows.empty() && !result.rows[0].empty()) {
     if (const auto* number = std::get_if<std::int64_t>(&result.rows[0][0])) {
