@@ -18,7 +18,9 @@
 #include "LogLevelOption.h"
 #include "ServeSession.h"
 #include "SignalFd.h"
+#include "db/DbError.h"
 #include "db/odbc/OdbcEngine.h"
+#include "refresh/LinkProvider.h"
 
 namespace rilo::host {
 namespace {
@@ -86,6 +88,23 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
             return CLI::ExistingFile(value);
           },
           "NAME_OR_PATH"));
+  command
+      ->add_option("--odbc-keyword", options.odbc_keywords,
+                   "Add KEYWORD=VALUE to every connection through FreeTDS, for servers that "
+                   "force encryption: Encryption=require, CAFile=PATH (repeatable)")
+      ->check(CLI::Validator(
+          [](const std::string& value) -> std::string {
+            try {
+              db::SetFreeTdsKeywords({value});
+            } catch (const db::DbError& error) {
+              return error.what();
+            }
+            return {};
+          },
+          "KEYWORD=VALUE"));
+  command->add_option("--link-provider", options.link_provider,
+                      "OLE DB provider of the linked server the refresh creates (default: "
+                      "SQLOLEDB before SQL Server 2022, MSOLEDBSQL from 2022 on)");
   return command;
 }
 
@@ -95,6 +114,8 @@ int RunServe(const ServeOptions& options) {
   // A host that goes away must not kill us in the middle of releasing the instances.
   ::signal(SIGPIPE, SIG_IGN);
   if (!options.odbc_driver.empty()) db::SetOdbcDriver(options.odbc_driver);
+  db::SetFreeTdsKeywords(options.odbc_keywords);
+  refresh::SetLinkProvider(options.link_provider);
 
   auto out = std::make_shared<LineWriter>(STDOUT_FILENO);
   ServerThreadOptions thread_options;

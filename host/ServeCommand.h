@@ -3,12 +3,15 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
+#include <vector>
 
 namespace rilo::host {
 
 struct ServeOptions {
   std::string log_level = "off";
   std::string odbc_driver;
+  std::vector<std::string> odbc_keywords;
+  std::string link_provider;
 };
 
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options);

@@ -3,12 +3,16 @@
 #include <chrono>
 
 #include "component/Instance.h"
+#include "db/ConnectionString.h"
+#include "db/Engine.h"
 #include "db/SqlText.h"
 #include "db/access/Connection.h"
 #include "refresh/LeaveForHandler.h"
 
 namespace rilo::refresh {
 namespace {
+
+constexpr std::string_view kTestLinkStatement = "exec sp_testlinkedserver ITSV";
 
 // SQL Server's "The server 'ITSV' already exists."
 constexpr long kServerExistsError = 15028;
@@ -31,12 +35,23 @@ void AddLinkedServer(component::Instance& self, db::Connection& connection,
   }
 }
 
+bool IsSqlServer(const std::string& connection_string) {
+  const auto source = db::ConnectionString::Parse(connection_string).Get("Data Source");
+  return !db::IsEmbeddedDataSource(source.value_or(""));
+}
+
 }  // namespace
 
-std::vector<std::string> LinkStatements(const db::DbSettings& settings) {
+std::vector<std::string> LinkStatements(const db::DbSettings& settings,
+                                        const LinkProvider& provider) {
+  std::string add = "exec sp_addlinkedserver 'ITSV' , '' , '" +
+                    db::EscapeLiteral(provider.name) + "' , '" +
+                    db::EscapeLiteral(settings.MainServer) + "'";
+  if (!provider.provider_string.empty()) {
+    add += " , null , '" + db::EscapeLiteral(provider.provider_string) + "'";
+  }
   return {
-      "exec sp_addlinkedserver 'ITSV' , '' , 'SQLOLEDB' , '" +
-          db::EscapeLiteral(settings.MainServer) + "'",
+      std::move(add),
       "exec sp_addlinkedsrvlogin 'ITSV' , 'false' , null , '" +
           db::EscapeLiteral(settings.MainUser) + "' , '" +
           db::EscapeLiteral(settings.MainPassword) + "'",
@@ -48,7 +63,6 @@ void LinkMainServer(component::Instance& self) { LinkMainServer(self, self.setti
 void UnlinkMainServer(component::Instance& self) { UnlinkMainServer(self, self.settings()); }
 
 void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
-  const std::vector<std::string> statements = LinkStatements(settings);
   const std::vector<std::string> secrets = {
       settings.MainPassword, db::EscapeLiteral(settings.MainPassword), settings.LocalPassword};
   std::string step = "opening the local connection";
@@ -57,7 +71,13 @@ void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
       self.context(), "LinkMainServer", step, secrets,
       [&] {
         connection.SetCursorLocation(db::CursorLocation::kUseClient);
-        connection.Open(db::LocalConnString(settings));
+        const std::string connection_string = db::LocalConnString(settings);
+        connection.Open(connection_string);
+        const bool sql_server = IsSqlServer(connection_string);
+        step = "choosing the provider";
+        const std::vector<std::string> statements =
+            sql_server ? LinkStatements(settings, ChooseLinkProvider(connection.session()))
+                       : LinkStatements(settings);
         for (std::size_t i = 0; i < statements.size(); ++i) {
           step = "link statement " + std::to_string(i + 1);
           if (i == 0) {
@@ -67,6 +87,10 @@ void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
           }
           self.Yield();
           self.Sleep(std::chrono::milliseconds(1));
+        }
+        if (sql_server) {
+          step = "testing the link";
+          connection.Execute(kTestLinkStatement);
         }
         step = "closing the local connection";
         CloseIfOpen(connection);

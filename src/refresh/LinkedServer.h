@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/ModSQL.h"
+#include "refresh/LinkProvider.h"
 
 namespace rilo::component {
 class Instance;
@@ -18,15 +19,19 @@ inline constexpr std::string_view kLinkedServerName = "ITSV";
 inline constexpr std::string_view kUnlinkStatement = "exec sp_dropserver 'ITSV' , 'droplogins'";
 
 /// The two link statements for the main server and login of `settings`, apostrophes in
-/// the values doubled so that any value stays inside its literal.
-std::vector<std::string> LinkStatements(const db::DbSettings& settings);
+/// the values doubled so that any value stays inside its literal. The link goes through
+/// `provider`, with its provider string when it has one.
+std::vector<std::string> LinkStatements(const db::DbSettings& settings,
+                                        const LinkProvider& provider = {"SQLOLEDB", {}});
 
 /// Registers the main server of `settings` on their local server as ITSV, with a login
-/// mapping to the main login. A stale ITSV (left by a run that never ended) is dropped and
-/// linked afresh, so the run always reads from its own main server with its own login.
-/// Yields and pauses 1 ms after each link statement. Failures end the routine quietly
-/// (described to the diagnostics sink only). A refresh passes the settings it started with,
-/// so a StartUpdate served at a yield cannot move it to another server.
+/// mapping to the main login. On SQL Server the provider suits the server's version, and
+/// sp_testlinkedserver then proves the link, so a missing provider or a refused login shows
+/// as a failed link. A stale ITSV (left by a run that never ended) is dropped and linked
+/// afresh, so the run always reads from its own main server with its own login. Yields and
+/// pauses 1 ms after each link statement. Failures end the routine quietly (described to the
+/// diagnostics sink only). A refresh passes the settings it started with, so a StartUpdate
+/// served at a yield cannot move it to another server.
 void LinkMainServer(component::Instance& self, const db::DbSettings& settings);
 /// As above, with the settings as they stand now.
 void LinkMainServer(component::Instance& self);

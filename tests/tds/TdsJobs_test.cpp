@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "db/odbc/UnicodeLiterals.h"
 #include "jobs/StoreDatabase.h"
 #include "jobs/WorkedExample.h"
 #include "rilo/automation.h"
@@ -67,9 +68,11 @@ TEST_F(TdsJobs, SummaryWorkedExampleGivesTheExactPairList) {
 
   EXPECT_EQ(Texts(EventKind::kServerStart),
             std::vector<std::string>{std::string(rilo::testing::kWorkedPairList)});
-  // The statements reached the server byte for byte through UTF-16.
-  const std::string summary(rilo::testing::kWorkedSummaryQuery);
-  const std::string membership(rilo::testing::kWorkedMembershipQuery);
+  // The statements reached the server byte for byte through UTF-16, their literals Unicode.
+  const std::string summary = db::odbc::WithUnicodeLiterals(rilo::testing::kWorkedSummaryQuery);
+  const std::string membership =
+      db::odbc::WithUnicodeLiterals(rilo::testing::kWorkedMembershipQuery);
+  EXPECT_NE(summary.find("项目类型= N'Facial'"), std::string::npos);
   EXPECT_EQ(server_->statements(),
             (std::vector<std::string>{"Select 服务类别 From [服务类别] ORDER BY ID ASC", summary,
                                       membership}));
@@ -89,9 +92,12 @@ TEST_F(TdsJobs, ReminderWorkedExampleIsReportedOnceAndMarkedThroughTheKey) {
   EXPECT_EQ(db_.Reminded(id), "1");
   // The write-back went out with parameters, through the key, guarded by the value it read.
   const std::vector<std::string> sent = server_->statements();
-  EXPECT_NE(std::ranges::find(sent,
-                              "UPDATE [服务预约] SET [预约提醒] = @P1 WHERE [ID] = @P2 AND "
-                              "[预约提醒] = @P3"),
+  EXPECT_NE(std::ranges::find_if(sent,
+                                 [](const std::string& s) {
+                                   return s.starts_with(
+                                       "UPDATE [服务预约] SET [预约提醒] = @P1 WHERE [ID] = @P2 "
+                                       "AND [预约提醒] = @P3");
+                                 }),
             sent.end());
 }
 

@@ -15,6 +15,7 @@
 #include "db/sqlite/LinkedServerRegistry.h"
 #include "rilo/automation.h"
 #include "schema/SampleChain.h"
+#include "refresh/LinkProvider.h"
 #include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
 
@@ -111,13 +112,17 @@ TEST_F(TdsRefresh, RefreshReplacesTheStoreMasterTablesFromHeadOffice) {
   EXPECT_EQ(Table(chain_.local_database, "产品类别"), Table(chain_.main_database, "产品类别"));
   EXPECT_EQ(Table(chain_.local_database, "服务类别"), Table(chain_.main_database, "服务类别"));
   EXPECT_FALSE(stale());
-  // Under the server's application lock: linked, staged, replaced in one transaction,
-  // unlinked, and the lock given back last.
+  // Under the server's application lock: linked through the provider the server's version
+  // has, the link tested, staged, replaced in one transaction, unlinked, and the lock given
+  // back last.
   const std::vector<std::string> sent = server_->statements();
-  ASSERT_GE(sent.size(), 5u);
-  EXPECT_NE(sent.front().find("sp_getapplock"), std::string::npos);
-  EXPECT_TRUE(sent[1].starts_with("exec sp_addlinkedserver 'ITSV'"));
-  EXPECT_EQ(sent[sent.size() - 2], "exec sp_dropserver 'ITSV' , 'droplogins'");
+  ASSERT_GE(sent.size(), 6u);
+  EXPECT_NE(sent[0].find("sp_getapplock"), std::string::npos);
+  EXPECT_NE(sent[1].find("ProductMajorVersion"), std::string::npos);
+  EXPECT_TRUE(sent[2].starts_with("exec sp_addlinkedserver N'ITSV'"));
+  EXPECT_TRUE(sent[3].starts_with("exec sp_addlinkedsrvlogin N'ITSV'"));
+  EXPECT_EQ(sent[4], "exec sp_testlinkedserver ITSV");
+  EXPECT_EQ(sent[sent.size() - 2], "exec sp_dropserver N'ITSV' , N'droplogins'");
   EXPECT_NE(sent.back().find("sp_releaseapplock"), std::string::npos);
 }
 
@@ -139,7 +144,7 @@ TEST_F(TdsRefresh, FailureMidWayLeavesEveryStoreTableAsItWas) {
   const std::vector<std::string> sent = server_->statements();
   EXPECT_NE(std::ranges::find(sent, "DELETE FROM 产品类别"), sent.end());
   ASSERT_GE(sent.size(), 2u);
-  EXPECT_EQ(sent[sent.size() - 2], "exec sp_dropserver 'ITSV' , 'droplogins'");
+  EXPECT_EQ(sent[sent.size() - 2], "exec sp_dropserver N'ITSV' , N'droplogins'");
   EXPECT_NE(sent.back().find("sp_releaseapplock"), std::string::npos);
 }
 
@@ -227,8 +232,57 @@ TEST_F(TdsRefresh, CallNamingAnotherLocalServerDuringARunLeavesNoLinkOnEither) {
   EXPECT_FALSE(db::sqlite::LinkedServerRegistry(other_dir).Find("ITSV"));
   // The first run stayed on its server from link to unlink.
   const auto sent = server_->statements();
-  EXPECT_EQ(std::ranges::count(sent, "exec sp_dropserver 'ITSV' , 'droplogins'"), 1);
+  EXPECT_EQ(std::ranges::count(sent, "exec sp_dropserver N'ITSV' , N'droplogins'"), 1);
   EXPECT_EQ(Table(chain_.local_database, "产品类别"), Table(chain_.main_database, "产品类别"));
+}
+
+// SQL Server 2022 stores SQL Server Native Client for SQLOLEDB and no longer has it: the link
+// must name a provider the server has.
+TEST_F(TdsRefresh, LinkNamesAProviderTheLocalServerVersionHas) {
+  for (const int version : {15, 16}) {
+    SCOPED_TRACE(version);
+    TdsServerOptions options;
+    options.product_major_version = version;
+    Serve(options);
+    VirtualServer vs;
+    auto server = vs.Create();
+    server->StartUpdate(Settings(), kVariantTrue, "中心店");
+    ASSERT_TRUE(vs.RunUntil([&] { return vs.listener->Count(EventKind::kTipsUpdate) == 1; }, 60s));
+    ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
+    server_->Stop();
+
+    EXPECT_EQ(vs.listener->Of(EventKind::kTipsUpdate).at(0).number, kVariantTrue);
+    const std::vector<std::string> sent = server_->statements();
+    const auto link = std::ranges::find_if(
+        sent, [](const std::string& s) { return s.find("sp_addlinkedserver") != s.npos; });
+    ASSERT_NE(link, sent.end());
+    EXPECT_NE(link->find(version < 16 ? "'SQLOLEDB'" : "'MSOLEDBSQL'"), std::string::npos);
+  }
+}
+
+TEST_F(TdsRefresh, AProviderTheServerLacksFailsTheLinkBeforeAnythingChanges) {
+  const auto before = Snapshot(chain_.local_database);
+  TdsServerOptions options;
+  options.product_major_version = 16;
+  Serve(options);
+  auto sink = std::make_shared<rilo::testing::RecordingSink>();
+  VirtualServer vs(sink);
+  refresh::SetLinkProvider("SQLNCLI11");
+  auto server = vs.Create();
+  server->StartUpdate(Settings(), kVariantTrue, "中心店");
+  const bool ended =
+      vs.RunUntil([&] { return vs.listener->Count(EventKind::kTipsUpdate) == 1; }, 60s);
+  refresh::SetLinkProvider("");
+  ASSERT_TRUE(ended);
+  ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
+
+  EXPECT_EQ(vs.listener->Of(EventKind::kTipsUpdate).at(0).number, kVariantFalse);
+  EXPECT_EQ(Snapshot(chain_.local_database), before);
+  // The link itself is reported as failed, naming the provider the server lacks.
+  EXPECT_TRUE(std::ranges::any_of(sink->lines, [](const auto& line) {
+    return line.where == "LinkMainServer" &&
+           line.message.find("SQLNCLI11") != std::string::npos;
+  }));
 }
 
 }  // namespace

@@ -99,4 +99,28 @@ void TdsServer::AcceptLoop() {
   }
 }
 
+namespace {
+
+std::string UpperName(std::string name) {
+  for (char& c : name) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return name;
+}
+
+}  // namespace
+
+void TdsServer::AddLink(const std::string& name, const std::string& provider) {
+  const std::lock_guard lock(mutex_);
+  links_[UpperName(name)] = provider;
+}
+
+void TdsServer::DropLink(const std::string& name) {
+  const std::lock_guard lock(mutex_);
+  links_.erase(UpperName(name));
+}
+
+std::map<std::string, std::string> TdsServer::links() const {
+  const std::lock_guard lock(mutex_);
+  return links_;
+}
+
 }  // namespace rilo::tds

@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "tds/TdsCodePage.h"
 
 namespace rilo::tds {
 
@@ -23,6 +26,16 @@ struct TdsServerOptions {
   /// The one login accepted.
   std::string user = "rilo";
   std::string password = "rilo-secret";
+  /// The collation of every database: the code page that '...' literals are held in.
+  Collation collation = Collation::kLatin1;
+  /// SERVERPROPERTY('ProductMajorVersion'): 16 is SQL Server 2022, which lacks SQLNCLI.
+  int product_major_version = 15;
+  /// The server's "user options" hold NOCOUNT: no statement reports its row count until the
+  /// connection sets NOCOUNT OFF.
+  bool user_nocount = false;
+  /// An UPDATE of this table fires a trigger written without SET NOCOUNT ON: the count of
+  /// the trigger's own statement (two log rows) goes out before the update's.
+  std::string trigger_table;
   /// Result columns of these names go out as money, as the store's money columns would.
   std::vector<std::string> money_columns;
   /// Called with the text of every statement before it runs; true closes the connection
@@ -56,6 +69,11 @@ class TdsServer {
   std::vector<std::string> statements() const;
   void RecordStatement(std::string_view sql);
 
+  /// Linked servers are the server's, not a connection's: name -> provider.
+  void AddLink(const std::string& name, const std::string& provider);
+  void DropLink(const std::string& name);
+  std::map<std::string, std::string> links() const;
+
  private:
   void AcceptLoop();
 
@@ -68,6 +86,7 @@ class TdsServer {
   std::vector<int> connections_;
   std::vector<std::thread> threads_;
   std::vector<std::string> statements_;
+  std::map<std::string, std::string> links_;  // upper-case name -> provider
   std::thread acceptor_;
 };
 

@@ -2,14 +2,17 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
 #include "tds/TdsCatalog.h"
+#include "tds/TdsCodePage.h"
 #include "tds/TdsColumns.h"
 #include "tds/TdsErrorNumber.h"
+#include "tds/TdsLinkedServers.h"
 #include "tds/TdsLogin.h"
 #include "tds/TdsPacket.h"
 #include "tds/TdsReader.h"
@@ -36,21 +39,39 @@ TdsErrorInfo ErrorFor(const std::exception& error) {
   return info;
 }
 
-void WriteResult(TdsWriter& out, const db::ResultSet& result, const std::vector<TdsColumn>& columns,
-                 bool in_procedure) {
+constexpr std::uint16_t kUpdateCommand = 0xC5;
+
+}  // namespace
+
+TdsSession::TdsSession(int fd, const TdsServerOptions& options, TdsServer& server)
+    : fd_(fd), options_(options), server_(server), nocount_(options.user_nocount) {}
+
+std::optional<std::int64_t> TdsSession::Counted(std::int64_t rows) {
+  row_count_ = rows;
+  if (nocount_) return std::nullopt;
+  return rows;
+}
+
+void TdsSession::WriteResult(TdsWriter& out, const db::ResultSet& result,
+                             const std::vector<TdsColumn>& columns, bool in_procedure) {
   // Built apart, so a value that cannot be sent leaves no half result in the response.
   TdsWriter whole;
   WriteColumnMetadata(whole, columns);
   for (const auto& row : result.rows) WriteRow(whole, columns, row);
   out.Bytes(whole.bytes());
   WriteDone(out, in_procedure ? Token::kDoneInProc : Token::kDone, done::kMore, kSelectCommand,
-            static_cast<std::int64_t>(result.rows.size()));
+            Counted(static_cast<std::int64_t>(result.rows.size())));
 }
 
-}  // namespace
-
-TdsSession::TdsSession(int fd, const TdsServerOptions& options, TdsServer& server)
-    : fd_(fd), options_(options), server_(server) {}
+void TdsSession::FireTrigger(std::string_view sql, TdsWriter& out) {
+  if (options_.trigger_table.empty()) return;
+  const std::string update = "update [" + options_.trigger_table + "]";
+  std::string lowered(sql.substr(0, update.size()));
+  for (char& c : lowered) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lowered != update) return;
+  // The trigger's statements run inside the update; counted unless the session says NOCOUNT.
+  if (!nocount_) WriteDone(out, Token::kDoneInProc, done::kMore, kUpdateCommand, 2);
+}
 
 void TdsSession::Run() {
   const SessionLocks session_locks(server_, this);
@@ -166,8 +187,89 @@ void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
     }
     return;
   }
+  if (AnsweredAsLinkedServers(sql, out)) return;
   const std::string own_source = "sqlite:" + options_.engine_dir.string();
-  RunStatement(RewriteTempTables(LinkToSelf(sql, server_.address(), own_source)), {}, out, false);
+  RunStatements(RewriteTempTables(LinkToSelf(
+                    NarrowLiterals(WithProductVersion(sql, options_.product_major_version),
+                                   options_.collation),
+                                             server_.address(), own_source)),
+                {}, out, false);
+}
+
+bool TdsSession::AnsweredAsLinkedServers(std::string_view sql, TdsWriter& out) {
+  if (const std::optional<AddedLink> added = AddedLinkOf(sql)) {
+    server_.AddLink(added->server, added->provider);
+    return false;
+  }
+  if (const std::optional<std::string> dropped = DroppedLinkOf(sql)) {
+    server_.DropLink(*dropped);
+    return false;
+  }
+  const auto refuse = [&](const TdsErrorInfo& error) {
+    WriteMessage(out, Token::kError, error);
+    WriteDone(out, Token::kDone, static_cast<std::uint16_t>(done::kMore | done::kError), 0,
+              std::nullopt);
+    return true;
+  };
+  const auto unregistered = [&](const std::string& provider) {
+    // SQL Server keeps SQLNCLI for SQLOLEDB.
+    const std::string stored = provider == "SQLOLEDB" ? "SQLNCLI11" : provider;
+    return TdsErrorInfo{7403, 1, 16,
+                        "The OLE DB provider \"" + stored + "\" has not been registered.", ""};
+  };
+  const std::map<std::string, std::string> links = server_.links();
+  if (const std::optional<std::string> tested = TestedLinkOf(sql)) {
+    std::string upper = *tested;
+    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    const auto link = links.find(upper);
+    if (link == links.end()) {
+      return refuse({7202, 2, 11,
+                     "Could not find server '" + *tested +
+                         "' in sys.servers. Verify that the correct server name was specified.",
+                     ""});
+    }
+    if (!HasProvider(options_.product_major_version, link->second)) {
+      return refuse(unregistered(link->second));
+    }
+    WriteDone(out, Token::kDone, done::kMore, 0, std::nullopt);
+    return true;
+  }
+  for (const auto& [name, provider] : links) {
+    if (ReadsThrough(sql, name) && !HasProvider(options_.product_major_version, provider)) {
+      return refuse(unregistered(provider));
+    }
+  }
+  return false;
+}
+
+void TdsSession::RunStatements(std::string_view sql, std::span<const db::Value> values,
+                               TdsWriter& out, bool in_procedure) {
+  std::vector<std::string> statements = SplitStatements(sql);
+  const bool session_statement = std::ranges::any_of(statements, [](const std::string& s) {
+    return NoCountSetting(s).has_value() || AsksRowCount(s);
+  });
+  // Otherwise the engine runs a batch whole, as it runs one statement.
+  if (!HasSeveralStatements(sql) || (values.empty() && !session_statement)) {
+    statements = {std::string(sql)};
+  }
+  std::size_t used = 0;
+  for (const std::string& statement : statements) {
+    const std::size_t markers = std::min(CountMarkers(statement), values.size() - used);
+    const std::span<const db::Value> share = values.subspan(used, markers);
+    used += markers;
+    const Token done_token = in_procedure ? Token::kDoneInProc : Token::kDone;
+    if (const std::optional<bool> nocount = NoCountSetting(statement)) {
+      nocount_ = *nocount;
+      WriteDone(out, done_token, done::kMore, 0, std::nullopt);
+    } else if (AsksRowCount(statement)) {
+      db::ResultSet result;
+      result.columns.push_back({"", "", ""});
+      result.rows.push_back({db::Value(row_count_)});
+      WriteResult(out, result, {{"", ColumnType::kInt}}, in_procedure);
+    } else {
+      RunStatement(statement, share, out, in_procedure);
+    }
+  }
 }
 
 void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> values,
@@ -185,7 +287,9 @@ void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> v
     }
     if (returns_rows == false && values.empty()) {
       try {
-        WriteDone(out, done_token, done::kMore, 0, engine_->ExecuteWithParams(sql, values));
+        const std::int64_t rows = engine_->ExecuteWithParams(sql, values);
+        FireTrigger(sql, out);
+        WriteDone(out, done_token, done::kMore, 0, Counted(rows));
         return;
       } catch (const db::DbError& error) {
         // A statement the engine runs itself (EXEC, SET): no count of its own.
@@ -206,7 +310,9 @@ void TdsSession::RunStatement(std::string_view sql, std::span<const db::Value> v
       WriteResult(out, result, ColumnsFor(result, options_.money_columns), in_procedure);
       return;
     }
-    WriteDone(out, done_token, done::kMore, 0, engine_->ExecuteWithParams(sql, values));
+    const std::int64_t rows = engine_->ExecuteWithParams(sql, values);
+    FireTrigger(sql, out);
+    WriteDone(out, done_token, done::kMore, 0, Counted(rows));
   } catch (const db::DbError& error) {
     WriteMessage(out, Token::kError, ErrorFor(error));
     WriteDone(out, done_token, static_cast<std::uint16_t>(done::kMore | done::kError), 0,
@@ -228,7 +334,8 @@ void TdsSession::Rpc(std::span<const std::uint8_t> payload, TdsWriter& out) {
 void TdsSession::RunWithMarkers(const std::string& sql, const std::string& declarations,
                                 std::span<const RpcParameter> values, TdsWriter& out) {
   if (!Admit(sql)) return;
-  const PositionalStatement statement = ToPositional(sql, declarations, values);
+  const PositionalStatement statement =
+      ToPositional(NarrowLiterals(sql, options_.collation), declarations, values);
   if (CallsProcedure(statement.sql, "sp_describe_first_result_set")) {
     const auto* tsql =
         statement.values.empty() ? nullptr : std::get_if<std::string>(&statement.values.front());
@@ -240,7 +347,7 @@ void TdsSession::RunWithMarkers(const std::string& sql, const std::string& decla
         out);
     return;
   }
-  RunStatement(statement.sql, statement.values, out, true);
+  RunStatements(statement.sql, statement.values, out, true);
 }
 
 void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
@@ -258,6 +365,12 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
   };
   const std::string name = request.name;
   const std::uint16_t id = request.procedure_id;
+  // SET options made inside a procedure call end with it.
+  struct RestoreOptions {
+    bool& nocount;
+    bool saved;
+    ~RestoreOptions() { nocount = saved; }
+  } restore{nocount_, nocount_};
   if (id == procedure::kExecuteSql || name == "sp_executesql") {
     RunWithMarkers(text(0), text(1), std::span(p).subspan(std::min<std::size_t>(2, p.size())), out);
   } else if (id == procedure::kPrepExec || id == procedure::kPrepare || name == "sp_prepexec" ||

@@ -36,6 +36,9 @@ class TdsSession {
   void Rpc(std::span<const std::uint8_t> payload, TdsWriter& out);
   void Call(const RpcRequest& request, TdsWriter& out);
   void Transaction(std::span<const std::uint8_t> payload, TdsWriter& out);
+  /// Runs the statements of a text one by one, each with its share of the values.
+  void RunStatements(std::string_view sql, std::span<const db::Value> values, TdsWriter& out,
+                     bool in_procedure);
   /// Runs one statement with positional values; writes its results and a DONE-type token.
   void RunStatement(std::string_view sql, std::span<const db::Value> values, TdsWriter& out,
                     bool in_procedure);
@@ -48,6 +51,14 @@ class TdsSession {
   /// False when the statement must end the connection.
   bool Admit(std::string_view sql);
   bool Send(TdsWriter& out);
+  /// Keeps the server's linked servers; true when it answered the statement itself (a test
+  /// of a link, or a read through one whose provider this server version lacks).
+  bool AnsweredAsLinkedServers(std::string_view sql, TdsWriter& out);
+  /// Remembers a statement's row count for @@ROWCOUNT; the count a DONE token carries.
+  std::optional<std::int64_t> Counted(std::int64_t rows);
+  void WriteResult(TdsWriter& out, const db::ResultSet& result,
+                   const std::vector<TdsColumn>& columns, bool in_procedure);
+  void FireTrigger(std::string_view sql, TdsWriter& out);
 
   int fd_;
   const TdsServerOptions& options_;
@@ -59,6 +70,8 @@ class TdsSession {
   std::int32_t next_handle_ = 1;
   std::uint64_t transaction_ = 0;  // descriptor of the open transaction; 0 when none
   bool dropped_ = false;
+  bool nocount_ = false;
+  std::int64_t row_count_ = 0;  // @@ROWCOUNT
 };
 
 }  // namespace rilo::tds

@@ -144,6 +144,44 @@ bool HasSeveralStatements(std::string_view sql) {
   return several;
 }
 
+std::vector<std::string> SplitStatements(std::string_view sql) {
+  std::vector<std::size_t> ends;
+  Rewrite(sql, [&](std::size_t i, std::string&) -> std::size_t {
+    if (sql[i] == ';') ends.push_back(i);
+    return 0;
+  });
+  ends.push_back(sql.size());
+  std::vector<std::string> out;
+  std::size_t begin = 0;
+  for (std::size_t end : ends) {
+    const std::string_view piece = sql.substr(begin, end - begin);
+    if (piece.find_first_not_of(" \t\r\n") != std::string_view::npos) out.emplace_back(piece);
+    begin = end + 1;
+  }
+  return out;
+}
+
+std::size_t CountMarkers(std::string_view sql) {
+  std::size_t count = 0;
+  Rewrite(sql, [&](std::size_t i, std::string&) -> std::size_t {
+    if (sql[i] == '?') ++count;
+    return 0;
+  });
+  return count;
+}
+
+std::optional<bool> NoCountSetting(std::string_view sql) {
+  static const std::regex set(R"(^\s*set\s+nocount\s+(on|off)\s*$)", std::regex::icase);
+  std::match_results<std::string_view::const_iterator> match;
+  if (!std::regex_match(sql.begin(), sql.end(), match, set)) return std::nullopt;
+  return Lower(match[1].str()) == "on";
+}
+
+bool AsksRowCount(std::string_view sql) {
+  static const std::regex ask(R"(^\s*select\s+@@rowcount\s*$)", std::regex::icase);
+  return std::regex_match(sql.begin(), sql.end(), ask);
+}
+
 std::string LinkToSelf(std::string_view sql, std::string_view address,
                        std::string_view own_source) {
   if (!CallsProcedure(sql, "sp_addlinkedserver")) return std::string(sql);

@@ -29,6 +29,19 @@ std::string InlineValues(std::string_view sql, std::span<const db::Value> values
 /// True when text follows a ';' outside literals and comments: a batch of several statements.
 bool HasSeveralStatements(std::string_view sql);
 
+/// The statements of a text, split at each ';' outside literals and comments; blank ones left
+/// out.
+std::vector<std::string> SplitStatements(std::string_view sql);
+
+/// How many '?' markers stand outside literals, quoted names and comments.
+std::size_t CountMarkers(std::string_view sql);
+
+/// "SET NOCOUNT ON" (true) or "SET NOCOUNT OFF" (false); nothing for another statement.
+std::optional<bool> NoCountSetting(std::string_view sql);
+
+/// True for "SELECT @@ROWCOUNT".
+bool AsksRowCount(std::string_view sql);
+
 /// A linked server added with this server's own address (`address`) reaches this server's
 /// databases: the call's data source literal becomes `own_source`. Other text is unchanged.
 std::string LinkToSelf(std::string_view sql, std::string_view address, std::string_view own_source);

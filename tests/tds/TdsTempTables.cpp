@@ -43,7 +43,7 @@ std::string QualifyTempNames(std::string_view sql) {
 
 std::string RewriteTempTables(std::string_view sql) {
   static const std::regex drop(
-      R"(^\s*IF\s+OBJECT_ID\s*\(\s*'tempdb\.\.(#[^']+)'\s*\)\s+IS\s+NOT\s+NULL\s+DROP\s+TABLE\s+#\S+\s*;?\s*$)",
+      R"(^\s*IF\s+OBJECT_ID\s*\(\s*N?'tempdb\.\.(#[^']+)'\s*\)\s+IS\s+NOT\s+NULL\s+DROP\s+TABLE\s+#\S+\s*;?\s*$)",
       std::regex::icase);
   static const std::regex select_into(
       R"(^\s*select\s+([\s\S]*?)\s+into\s+(#[^\s]+)\s+from\s+([\s\S]*)$)", std::regex::icase);

@@ -10,7 +10,9 @@
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
+#include "db/odbc/FreeTdsServerName.h"
 #include "db/odbc/OdbcEngine.h"
+#include "db/odbc/OdbcExtraKeywords.h"
 
 namespace rilo::db::odbc {
 namespace {
@@ -125,6 +127,11 @@ class KeywordList {
     }
     entries_.emplace_back(std::move(keyword), std::move(value));
   }
+  bool Has(std::string_view keyword) const {
+    const std::string lowered = Lower(keyword);
+    return std::ranges::any_of(entries_,
+                               [&](const auto& entry) { return Lower(entry.first) == lowered; });
+  }
   const std::vector<std::pair<std::string, std::string>>& entries() const { return entries_; }
 
  private:
@@ -172,10 +179,23 @@ OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_s
 
   const std::string chosen_driver = driver.value_or(OdbcDriver());
   const bool freetds = IsFreeTds(chosen_driver);
+  if (freetds) {
+    for (const auto& [keyword, value] : FreeTdsExtraKeywords()) {
+      if (!others.Has(keyword)) others.Set(keyword, value);
+    }
+    RefuseStrictEncryption(others.entries());
+  }
   std::vector<std::string> attributes;
   attributes.push_back(Attribute("Driver", chosen_driver, freetds));
   for (std::size_t i = 0; i < kKnown.size(); ++i) {
-    if (known[i]) attributes.push_back(Attribute(kKnown[i], *known[i], freetds));
+    if (!known[i]) continue;
+    if (i == 0 && freetds) {
+      const FreeTdsServer server = ReadFreeTdsServer(*known[i]);
+      attributes.push_back(Attribute("Server", server.server, freetds));
+      if (server.port && !others.Has("Port")) others.Set("Port", *server.port);
+      continue;
+    }
+    attributes.push_back(Attribute(kKnown[i], *known[i], freetds));
   }
   const bool has_tds_version = std::ranges::any_of(
       others.entries(), [](const auto& entry) { return Lower(entry.first) == "tds_version"; });

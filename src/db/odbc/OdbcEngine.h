@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/Engine.h"
 
@@ -21,6 +22,12 @@ std::string ToOdbcConnectionString(const ConnectionString& connection_string);
 /// the path of a driver library. Empty restores the default: FreeTDS's library on Linux, the
 /// best SQL Server driver installed on Windows. Safe from any thread.
 void SetOdbcDriver(std::string name_or_path);
+
+/// KEYWORD=VALUE texts added to every connection through FreeTDS, for servers that force
+/// encryption: Encryption (off, request, require) and CAFile (a file of trusted certificate
+/// authorities). Replaces the earlier set; empty clears it. Throws DbError(kUsage) for any
+/// other keyword, a bad value, or strict encryption, which FreeTDS cannot do.
+void SetFreeTdsKeywords(const std::vector<std::string>& assignments);
 std::string OdbcDriver();
 
 }  // namespace rilo::db

@@ -14,6 +14,7 @@
 #include "db/odbc/OdbcText.h"
 #include "db/odbc/QualifiedName.h"
 #include "db/odbc/SqlServerSources.h"
+#include "db/odbc/UnicodeLiterals.h"
 
 namespace rilo::db::odbc {
 namespace {
@@ -128,9 +129,13 @@ OdbcSession::~OdbcSession() {
   if (in_transaction_) SQLEndTran(SQL_HANDLE_DBC, connection_.get(), SQL_ROLLBACK);
 }
 
+std::string OdbcSession::OutgoingText(std::string_view sql) const {
+  return sql_server_ ? WithUnicodeLiterals(sql) : std::string(sql);
+}
+
 StatementHandle OdbcSession::ExecuteDirect(std::string_view sql) {
   StatementHandle statement = AllocateStatement(connection_.get());
-  WideText text(sql);
+  WideText text(OutgoingText(sql));
   CheckExecuted(SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size())),
                 statement.get());
   return statement;
@@ -144,7 +149,7 @@ ResultSet OdbcSession::Query(std::string_view sql) {
 
 std::vector<ColumnInfo> OdbcSession::Describe(std::string_view sql) {
   StatementHandle statement = AllocateStatement(connection_.get());
-  Prepare(statement.get(), sql);
+  Prepare(statement.get(), OutgoingText(sql));
   std::vector<ColumnInfo> infos;
   for (OdbcColumn& column : DescribeColumns(statement.get())) {
     infos.push_back(std::move(column.info));
@@ -167,7 +172,7 @@ StatementHandle OdbcSession::ExecuteWithValues(std::string_view sql,
                                                std::span<const Value> params) {
   StatementHandle statement = AllocateStatement(connection_.get());
   SQLHSTMT stmt = statement.get();
-  Prepare(stmt, sql);
+  Prepare(stmt, OutgoingText(sql));
   SQLSMALLINT markers = 0;
   if (SQL_SUCCEEDED(SQLNumParams(stmt, &markers)) &&
       static_cast<std::size_t>(markers) != params.size()) {
@@ -181,6 +186,18 @@ StatementHandle OdbcSession::ExecuteWithValues(std::string_view sql,
 }
 
 std::int64_t OdbcSession::ExecuteWithParams(std::string_view sql, std::span<const Value> params) {
+  if (sql_server_) {
+    // The count the driver reports is missing when the server's user options say NOCOUNT, and
+    // can be a trigger's when the trigger does not say NOCOUNT; @@ROWCOUNT read in the same
+    // batch is the statement's own. The line break ends a trailing "--" comment.
+    const ResultSet counted = ReadFirstResult(
+        ExecuteWithValues(std::string(sql) + "\n;SELECT @@ROWCOUNT", params).get());
+    const auto* rows = counted.rows.size() == 1 && counted.rows[0].size() == 1
+                           ? std::get_if<std::int64_t>(&counted.rows[0][0])
+                           : nullptr;
+    if (!rows) throw DbError(DbError::Kind::kEngine, "the server did not report a row count");
+    return *rows;
+  }
   StatementHandle statement = ExecuteWithValues(sql, params);
   SQLLEN rows = 0;
   CheckStatement(SQLRowCount(statement.get(), &rows), statement.get(), "counting changed rows");

@@ -31,6 +31,8 @@ class OdbcSession final : public Session {
   void Rollback() override;
 
  private:
+  /// The text as it goes to the server: on SQL Server every string literal made Unicode.
+  std::string OutgoingText(std::string_view sql) const;
   StatementHandle ExecuteDirect(std::string_view sql);
   StatementHandle ExecuteWithValues(std::string_view sql, std::span<const Value> params);
   void EndTransaction(SQLSMALLINT completion, std::string_view action);

@@ -57,6 +57,21 @@ TEST_F(OdbcConnectionStringTest, ServerFormsPassThrough) {
               HasSubstr(";Server=门店服务器;Database=门店库"));
 }
 
+TEST_F(OdbcConnectionStringTest, WindowsServerFormsBecomeFreeTdsServerAndPort) {
+  EXPECT_THAT(Map("Data Source=(local)\\SQLEXPRESS;Database=d"),
+              HasSubstr(";Server=127.0.0.1\\SQLEXPRESS;"));
+  EXPECT_THAT(Map("Data Source=.\\SQLEXPRESS;Database=d"),
+              HasSubstr(";Server=127.0.0.1\\SQLEXPRESS;"));
+  EXPECT_THAT(Map("Data Source=srv01\\门店;Database=d"), HasSubstr(";Server=srv01\\门店;"));
+  // A port needs no instance lookup; FreeTDS takes one or the other.
+  const std::string with_port = Map("Data Source=tcp:srv01\\INST,1500;Database=d");
+  EXPECT_THAT(with_port, HasSubstr(";Server=srv01;"));
+  EXPECT_THAT(with_port, HasSubstr(";Port=1500"));
+  EXPECT_EQ(MapFailure("Data Source=np:\\\\srv01\\pipe\\sql\\query").kind(),
+            DbError::Kind::kUsage);
+  EXPECT_EQ(MapFailure("Data Source=srv01,port;Database=d").kind(), DbError::Kind::kUsage);
+}
+
 TEST_F(OdbcConnectionStringTest, AdoSynonymsMapAndTheLastValueWins) {
   SetOdbcDriver(kMsDriver);
   EXPECT_EQ(Map("Server=a;Initial Catalog=db;User ID=u;Password=p;Data Source=b"),

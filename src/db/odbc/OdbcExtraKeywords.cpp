@@ -1,0 +1,80 @@
+#include "db/odbc/OdbcExtraKeywords.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+
+#include "db/DbError.h"
+#include "db/odbc/OdbcEngine.h"
+
+namespace rilo::db::odbc {
+namespace {
+
+std::mutex keywords_mutex;
+Keywords extra_keywords;
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return out;
+}
+
+[[noreturn]] void Refuse(std::string message) {
+  throw DbError(DbError::Kind::kUsage, std::move(message));
+}
+
+}  // namespace
+
+Keywords FreeTdsExtraKeywords() {
+  const std::lock_guard lock(keywords_mutex);
+  return extra_keywords;
+}
+
+void RefuseStrictEncryption(const Keywords& keywords) {
+  for (const auto& [keyword, value] : keywords) {
+    const std::string name = Lower(keyword);
+    const bool strict = ((name == "encryption" || name == "encrypt") && Lower(value) == "strict") ||
+                        (name == "tds_version" && value.starts_with("8"));
+    if (strict) {
+      Refuse("TDS 8 strict encryption (" + keyword + "=" + value +
+             ") is beyond the FreeTDS driver, which speaks TDS 7.4 at most; use Encryption=require "
+             "if the server allows it, or choose Microsoft's ODBC Driver 18 for SQL Server");
+    }
+  }
+}
+
+}  // namespace rilo::db::odbc
+
+namespace rilo::db {
+
+void SetFreeTdsKeywords(const std::vector<std::string>& assignments) {
+  odbc::Keywords keywords;
+  for (const std::string& assignment : assignments) {
+    const std::size_t equals = assignment.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      odbc::Refuse("'" + assignment + "' is not KEYWORD=VALUE");
+    }
+    const std::string keyword = assignment.substr(0, equals);
+    const std::string value = assignment.substr(equals + 1);
+    const std::string name = odbc::Lower(keyword);
+    if (name == "encryption") {
+      const std::string level = odbc::Lower(value);
+      if (level != "off" && level != "request" && level != "require" && level != "strict") {
+        odbc::Refuse("Encryption must be off, request or require, not '" + value + "'");
+      }
+    } else if (name == "cafile") {
+      if (!std::filesystem::is_regular_file(value)) {
+        odbc::Refuse("CAFile '" + value + "' is not a file");
+      }
+    } else {
+      odbc::Refuse("the FreeTDS keyword '" + keyword +
+                   "' cannot be set for every connection; allowed: Encryption, CAFile");
+    }
+    keywords.emplace_back(keyword, value);
+  }
+  odbc::RefuseStrictEncryption(keywords);
+  const std::lock_guard lock(odbc::keywords_mutex);
+  odbc::extra_keywords = std::move(keywords);
+}
+
+}  // namespace rilo::db
