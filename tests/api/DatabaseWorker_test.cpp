@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "db/Utf8Path.h"
 #include "db/access/Connection.h"
 #include "db/access/StatementHook.h"
 #include "rilo/ServerThread.h"
@@ -25,7 +26,7 @@ TEST(ServerThread, ServesOtherCallsWhileAStatementOfItsOwnWaitsForALock) {
                    ("worker-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   sqlite3* other = nullptr;  // another client of the file, holding its write lock
-  ASSERT_EQ(sqlite3_open((dir / "D.db").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(rilo::db::PathToUtf8(dir / "D.db").c_str(), &other), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(other, "PRAGMA journal_mode=WAL; CREATE TABLE t(a); BEGIN EXCLUSIVE",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);

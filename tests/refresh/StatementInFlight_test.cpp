@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "component/Instance.h"
+#include "db/Utf8Path.h"
 #include "refresh/ExpectedStatements.h"
 #include "refresh/RefreshFixture.h"
 #include "refresh/RefreshJob.h"
@@ -35,7 +36,7 @@ constexpr int kFirstDeletion = 3;  // after the two link statements
 class WriteLock {
  public:
   explicit WriteLock(const std::filesystem::path& file) {
-    sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(rilo::db::PathToUtf8(file).c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
     // In the engine's journal mode, so that the lock keeps out writers only, as it would.
     Run("PRAGMA journal_mode=WAL");
     Run("BEGIN EXCLUSIVE");
