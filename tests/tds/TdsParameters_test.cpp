@@ -156,5 +156,21 @@ TEST_F(TdsParameters, WriteBackFindsARowChangedMeanwhile) {
   EXPECT_EQ(Row(1).at(2), Value(std::int64_t{7}));
 }
 
+// A datetime holds .003 s as 1/300 s: the guard on the value read must still find the row.
+TEST_F(TdsParameters, WriteBackOfADatetimeFindsItsRowAtAThreeHundredthOfASecond) {
+  Direct("门店")->Execute("UPDATE 预约 SET 时间 = '2026-03-08 10:00:00.003' WHERE 编号 = 1");
+  db::Connection connection;
+  connection.SetCursorLocation(db::CursorLocation::kUseClient);
+  connection.Open(ConnectionText("门店"));
+  db::Recordset recordset;
+  recordset.SetCursorLocation(db::CursorLocation::kUseClient);
+  recordset.Open("Select 时间 From 预约 Where 编号 = 1", connection, db::CursorType::kKeyset,
+                 db::LockType::kOptimistic);
+  ASSERT_FALSE(recordset.IsEOF());
+  recordset.Item("时间").SetValue(CalendarDateTime{2026, 3, 9, 11, 0, 0, 0});
+  EXPECT_NO_THROW(recordset.Update());
+  EXPECT_EQ(Row(1).at(4), Value(CalendarDateTime{2026, 3, 9, 11, 0, 0, 0}));
+}
+
 }  // namespace
 }  // namespace rilo::tds::testing

@@ -421,12 +421,17 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
 
 void TdsSession::DescribeOnly(const std::string& sql, const std::string& declarations,
                               TdsWriter& out) {
-  // The driver learns a prepared query's columns before running it from this metadata.
+  // The driver learns a prepared query's columns before running it from this metadata. The
+  // engine keeps no declared types: a query without markers is run to type its columns as its
+  // rows will be sent (a datetime stays a datetime); one with markers says nvarchar.
   std::vector<TdsColumn> columns;
   try {
     const PositionalStatement statement = ToPositional(sql, declarations, {});
     for (const db::ColumnInfo& info : engine_->Describe(statement.sql)) {
       columns.push_back({info.name, ColumnType::kNVarChar});
+    }
+    if (!columns.empty() && CountMarkers(statement.sql) == 0) {
+      columns = ColumnsFor(engine_->Query(statement.sql), options_.money_columns);
     }
   } catch (const db::DbError&) {
     return;  // running it will report the fault
