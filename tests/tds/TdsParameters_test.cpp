@@ -172,5 +172,15 @@ TEST_F(TdsParameters, WriteBackOfADatetimeFindsItsRowAtAThreeHundredthOfASecond)
   EXPECT_EQ(Row(1).at(4), Value(CalendarDateTime{2026, 3, 9, 11, 0, 0, 0}));
 }
 
+// A #table made inside a parameterised call ends with the call; one made by a batch stays.
+TEST_F(TdsParameters, TempTableMadeInsideAParameterisedCallEndsWithIt) {
+  auto session = Connect("门店");
+  session->ExecuteWithParams("select 编号 into #made from 预约 where 编号 = ?",
+                             std::vector<Value>{std::int64_t{1}});
+  EXPECT_THROW(session->Query("select count(*) from #made"), db::DbError);
+  session->Execute("select 编号 into #kept from 预约");
+  EXPECT_EQ(session->Query("select count(*) from #kept").rows.at(0).at(0), Value(std::int64_t{2}));
+}
+
 }  // namespace
 }  // namespace rilo::tds::testing

@@ -344,7 +344,7 @@ void TdsSession::RunWithMarkers(const std::string& sql, const std::string& decla
         out);
     return;
   }
-  RunStatements(statement.sql, statement.values, out, true);
+  RunStatements(RewriteTempTables(statement.sql), statement.values, out, true);
 }
 
 void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
@@ -368,6 +368,14 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
     bool saved;
     ~RestoreOptions() { nocount = saved; }
   } restore{nocount_, nocount_};
+  // So do the #tables it made.
+  struct DropMadeTempTables {
+    db::Session* engine;
+    std::vector<std::string> kept;
+    ~DropMadeTempTables() {
+      if (engine) DropTempTablesBeyond(*engine, kept);
+    }
+  } drop{engine_.get(), engine_ ? TempTableNames(*engine_) : std::vector<std::string>{}};
   if (id == procedure::kExecuteSql || name == "sp_executesql") {
     RunWithMarkers(text(0), text(1), std::span(p).subspan(std::min<std::size_t>(2, p.size())), out);
   } else if (id == procedure::kPrepExec || id == procedure::kPrepare || name == "sp_prepexec" ||
