@@ -182,5 +182,18 @@ TEST_F(TdsParameters, TempTableMadeInsideAParameterisedCallEndsWithIt) {
   EXPECT_EQ(session->Query("select count(*) from #kept").rows.at(0).at(0), Value(std::int64_t{2}));
 }
 
+// IDENTITY_INSERT set inside a parameterised call ends with it, so another table may have it.
+TEST_F(TdsParameters, IdentityInsertSetInsideAParameterisedCallEndsWithIt) {
+  auto direct = Direct("门店");
+  direct->Execute("CREATE TABLE 甲 (编号 INTEGER PRIMARY KEY, 名 nvarchar(10))");
+  direct->Execute("CREATE TABLE 乙 (编号 INTEGER PRIMARY KEY, 名 nvarchar(10))");
+  auto session = Connect("门店");
+  EXPECT_EQ(session->ExecuteWithParams(
+                "SET IDENTITY_INSERT 甲 ON; INSERT INTO 甲 (编号, 名) VALUES (?, N'x')",
+                std::vector<Value>{std::int64_t{7}}),
+            1);
+  EXPECT_NO_THROW(session->Execute("SET IDENTITY_INSERT 乙 ON"));
+}
+
 }  // namespace
 }  // namespace rilo::tds::testing

@@ -344,6 +344,7 @@ void TdsSession::RunWithMarkers(const std::string& sql, const std::string& decla
         out);
     return;
   }
+  FollowIdentityInsert(statement.sql, call_identity_insert_);
   RunStatements(RewriteTempTables(statement.sql), statement.values, out, true);
 }
 
@@ -376,6 +377,21 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
       if (engine) DropTempTablesBeyond(*engine, kept);
     }
   } drop{engine_.get(), engine_ ? TempTableNames(*engine_) : std::vector<std::string>{}};
+  // And IDENTITY_INSERT, which it may have left ON.
+  struct EndIdentityInsert {
+    db::Session* engine;
+    std::optional<std::string>& on_table;
+    ~EndIdentityInsert() {
+      if (engine && on_table) {
+        try {
+          engine->Execute("SET IDENTITY_INSERT " + *on_table + " OFF");
+        } catch (const std::exception&) {
+          // The table is gone, or the session: nothing is left ON either way.
+        }
+      }
+      on_table.reset();
+    }
+  } end_identity_insert{engine_.get(), call_identity_insert_};
   if (id == procedure::kExecuteSql || name == "sp_executesql") {
     RunWithMarkers(text(0), text(1), std::span(p).subspan(std::min<std::size_t>(2, p.size())), out);
   } else if (id == procedure::kPrepExec || id == procedure::kPrepare || name == "sp_prepexec" ||

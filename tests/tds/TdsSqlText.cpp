@@ -257,4 +257,18 @@ bool CallsProcedure(std::string_view sql, std::string_view procedure) {
   return std::regex_search(sql.begin(), sql.end(), call);
 }
 
+void FollowIdentityInsert(std::string_view sql, std::optional<std::string>& on_table) {
+  static const std::regex setting(R"(set\s+identity_insert\s+([^\s;]+)\s+(on|off)\b)",
+                                  std::regex::icase);
+  const std::string text(sql);
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), setting);
+       it != std::sregex_iterator(); ++it) {
+    if (Lower((*it)[2].str()) == "on") {
+      on_table = (*it)[1].str();
+    } else {
+      on_table.reset();
+    }
+  }
+}
+
 }  // namespace rilo::tds
