@@ -19,6 +19,9 @@ struct ColumnInfo {
   std::string name;         // the column name or alias as the query writes it
   std::string base_table;   // table the column comes from; empty for an expression
   std::string base_column;  // column of base_table; empty for an expression
+  // SQL Server's datetime keeps 1/300 s (.003 is .00333...), so it equals a parameter, which
+  // travels as datetime2, only once the parameter is cast to datetime.
+  bool compares_as_datetime = false;
 };
 
 /// A whole result, fetched to the client.

@@ -156,5 +156,44 @@ TEST_F(TdsParameters, WriteBackFindsARowChangedMeanwhile) {
   EXPECT_EQ(Row(1).at(2), Value(std::int64_t{7}));
 }
 
+// A datetime holds .003 s as 1/300 s: the guard on the value read must still find the row.
+TEST_F(TdsParameters, WriteBackOfADatetimeFindsItsRowAtAThreeHundredthOfASecond) {
+  Direct("门店")->Execute("UPDATE 预约 SET 时间 = '2026-03-08 10:00:00.003' WHERE 编号 = 1");
+  db::Connection connection;
+  connection.SetCursorLocation(db::CursorLocation::kUseClient);
+  connection.Open(ConnectionText("门店"));
+  db::Recordset recordset;
+  recordset.SetCursorLocation(db::CursorLocation::kUseClient);
+  recordset.Open("Select 时间 From 预约 Where 编号 = 1", connection, db::CursorType::kKeyset,
+                 db::LockType::kOptimistic);
+  ASSERT_FALSE(recordset.IsEOF());
+  recordset.Item("时间").SetValue(CalendarDateTime{2026, 3, 9, 11, 0, 0, 0});
+  EXPECT_NO_THROW(recordset.Update());
+  EXPECT_EQ(Row(1).at(4), Value(CalendarDateTime{2026, 3, 9, 11, 0, 0, 0}));
+}
+
+// A #table made inside a parameterised call ends with the call; one made by a batch stays.
+TEST_F(TdsParameters, TempTableMadeInsideAParameterisedCallEndsWithIt) {
+  auto session = Connect("门店");
+  session->ExecuteWithParams("select 编号 into #made from 预约 where 编号 = ?",
+                             std::vector<Value>{std::int64_t{1}});
+  EXPECT_THROW(session->Query("select count(*) from #made"), db::DbError);
+  session->Execute("select 编号 into #kept from 预约");
+  EXPECT_EQ(session->Query("select count(*) from #kept").rows.at(0).at(0), Value(std::int64_t{2}));
+}
+
+// IDENTITY_INSERT set inside a parameterised call ends with it, so another table may have it.
+TEST_F(TdsParameters, IdentityInsertSetInsideAParameterisedCallEndsWithIt) {
+  auto direct = Direct("门店");
+  direct->Execute("CREATE TABLE 甲 (编号 INTEGER PRIMARY KEY, 名 nvarchar(10))");
+  direct->Execute("CREATE TABLE 乙 (编号 INTEGER PRIMARY KEY, 名 nvarchar(10))");
+  auto session = Connect("门店");
+  EXPECT_EQ(session->ExecuteWithParams(
+                "SET IDENTITY_INSERT 甲 ON; INSERT INTO 甲 (编号, 名) VALUES (?, N'x')",
+                std::vector<Value>{std::int64_t{7}}),
+            1);
+  EXPECT_NO_THROW(session->Execute("SET IDENTITY_INSERT 乙 ON"));
+}
+
 }  // namespace
 }  // namespace rilo::tds::testing

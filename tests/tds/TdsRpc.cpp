@@ -274,6 +274,9 @@ std::vector<RpcRequest> ReadRpcRequests(std::span<const std::uint8_t> payload) {
       RpcParameter parameter;
       parameter.name = in.BVarchar();
       parameter.output = (in.U8() & 0x01) != 0;
+      const std::size_t value_at = in.position();
+      parameter.datetime2 = in.U8() == 0x2A;
+      in.Seek(value_at);
       parameter.value = ReadValue(in);
       request.parameters.push_back(std::move(parameter));
     }

@@ -23,6 +23,7 @@ struct RpcParameter {
   std::string name;  // "@P1", or empty when sent by position
   bool output = false;
   db::Value value;
+  bool datetime2 = false;  // sent as datetime2: compares exactly, not in datetime's 1/300 s
 };
 
 struct RpcRequest {

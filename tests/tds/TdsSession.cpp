@@ -347,7 +347,8 @@ void TdsSession::RunWithMarkers(const std::string& sql, const std::string& decla
         out);
     return;
   }
-  RunStatements(statement.sql, statement.values, out, true);
+  FollowIdentityInsert(statement.sql, call_identity_insert_);
+  RunStatements(RewriteTempTables(statement.sql), statement.values, out, true);
 }
 
 void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
@@ -371,6 +372,29 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
     bool saved;
     ~RestoreOptions() { nocount = saved; }
   } restore{nocount_, nocount_};
+  // So do the #tables it made.
+  struct DropMadeTempTables {
+    db::Session* engine;
+    std::vector<std::string> kept;
+    ~DropMadeTempTables() {
+      if (engine) DropTempTablesBeyond(*engine, kept);
+    }
+  } drop{engine_.get(), engine_ ? TempTableNames(*engine_) : std::vector<std::string>{}};
+  // And IDENTITY_INSERT, which it may have left ON.
+  struct EndIdentityInsert {
+    db::Session* engine;
+    std::optional<std::string>& on_table;
+    ~EndIdentityInsert() {
+      if (engine && on_table) {
+        try {
+          engine->Execute("SET IDENTITY_INSERT " + *on_table + " OFF");
+        } catch (const std::exception&) {
+          // The table is gone, or the session: nothing is left ON either way.
+        }
+      }
+      on_table.reset();
+    }
+  } end_identity_insert{engine_.get(), call_identity_insert_};
   if (id == procedure::kExecuteSql || name == "sp_executesql") {
     RunWithMarkers(text(0), text(1), std::span(p).subspan(std::min<std::size_t>(2, p.size())), out);
   } else if (id == procedure::kPrepExec || id == procedure::kPrepare || name == "sp_prepexec" ||
@@ -424,12 +448,17 @@ void TdsSession::Call(const RpcRequest& request, TdsWriter& out) {
 
 void TdsSession::DescribeOnly(const std::string& sql, const std::string& declarations,
                               TdsWriter& out) {
-  // The driver learns a prepared query's columns before running it from this metadata.
+  // The driver learns a prepared query's columns before running it from this metadata. The
+  // engine keeps no declared types: a query without markers is run to type its columns as its
+  // rows will be sent (a datetime stays a datetime); one with markers says nvarchar.
   std::vector<TdsColumn> columns;
   try {
     const PositionalStatement statement = ToPositional(sql, declarations, {});
     for (const db::ColumnInfo& info : engine_->Describe(statement.sql)) {
       columns.push_back({info.name, ColumnType::kNVarChar});
+    }
+    if (!columns.empty() && CountMarkers(statement.sql) == 0) {
+      columns = ColumnsFor(engine_->Query(statement.sql), options_.money_columns);
     }
   } catch (const db::DbError&) {
     return;  // running it will report the fault

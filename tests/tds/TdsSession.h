@@ -71,6 +71,7 @@ class TdsSession {
   std::uint64_t transaction_ = 0;  // descriptor of the open transaction; 0 when none
   bool dropped_ = false;
   bool nocount_ = false;
+  std::optional<std::string> call_identity_insert_;  // the table a procedure call left ON
   std::int64_t row_count_ = 0;  // @@ROWCOUNT
 };
 

@@ -84,6 +84,42 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
+// SQL Server 2016 and later compare a datetime column with a datetime2 parameter exactly, and
+// datetime keeps 1/300 s: a millisecond that is not a multiple of ten (.003 is .00333...) never
+// equals a datetime2 value. Such a value goes to the engine with datetime2's seven digits, which
+// match no stored datetime text yet read back as the same millisecond.
+db::Value AsCompared(const RpcParameter& parameter) {
+  const auto* t = std::get_if<CalendarDateTime>(&parameter.value);
+  if (!parameter.datetime2 || !t || t->millisecond % 10 == 0) return parameter.value;
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d0000", t->year, t->month,
+                t->day, t->hour, t->minute, t->second, t->millisecond);
+  return std::string(text);
+}
+
+// Where "CAST(" ending `text` (blanks allowed) begins: where a marker is cast; npos if not.
+std::size_t CastOpening(const std::string& text) {
+  std::size_t end = text.find_last_not_of(" \t\r\n");
+  if (end == std::string::npos || text[end] != '(' || end == 0) return std::string::npos;
+  end = text.find_last_not_of(" \t\r\n", end - 1);
+  if (end == std::string::npos || end < 3 || Lower(text.substr(end - 3, 4)) != "cast" ||
+      (end > 3 && IsNameChar(text[end - 4]))) {
+    return std::string::npos;
+  }
+  return end - 3;
+}
+
+// The length of " AS datetime)" at `at`, blanks allowed; 0 when something else follows.
+std::size_t AsDatetimeClosing(std::string_view sql, std::size_t at) {
+  static const std::regex closing(R"(^\s+as\s+datetime\s*\))", std::regex::icase);
+  std::match_results<std::string_view::const_iterator> match;
+  if (!std::regex_search(sql.begin() + static_cast<std::ptrdiff_t>(at), sql.end(), match,
+                         closing)) {
+    return 0;
+  }
+  return static_cast<std::size_t>(match.length(0));
+}
+
 }  // namespace
 
 PositionalStatement ToPositional(std::string_view sql, std::string_view declarations,
@@ -107,13 +143,20 @@ PositionalStatement ToPositional(std::string_view sql, std::string_view declarat
     const auto by_name =
         std::ranges::find_if(values, [&](const RpcParameter& p) { return Lower(p.name) == name; });
     const auto position = static_cast<std::size_t>(declared - names.begin());
-    if (by_name != values.end()) {
-      out.values.push_back(by_name->value);
-    } else if (position < values.size()) {
-      out.values.push_back(values[position].value);
-    } else {
-      out.values.emplace_back(db::Null{});
+    const RpcParameter* parameter = by_name != values.end() ? &*by_name
+                                    : position < values.size() ? &values[position]
+                                                               : nullptr;
+    // CAST(@P AS datetime) rounds to datetime's own values, which the engine keeps as they
+    // read: the marker stands alone, with the value as it was sent.
+    const std::size_t closing = AsDatetimeClosing(sql, end);
+    const std::size_t cast = closing > 0 ? CastOpening(text) : std::string::npos;
+    if (cast != std::string::npos) {
+      text.erase(cast);
+      text += '?';
+      out.values.push_back(parameter ? parameter->value : db::Value(db::Null{}));
+      return end + closing - i;
     }
+    out.values.push_back(parameter ? AsCompared(*parameter) : db::Value(db::Null{}));
     text += '?';
     return end - i;
   });
@@ -212,6 +255,20 @@ bool CallsProcedure(std::string_view sql, std::string_view procedure) {
       "^\\s*exec(ute)?\\s+(\\[?dbo\\]?\\.)?\\[?" + std::string(procedure) + "\\]?(\\s|;|$)",
       std::regex::icase);
   return std::regex_search(sql.begin(), sql.end(), call);
+}
+
+void FollowIdentityInsert(std::string_view sql, std::optional<std::string>& on_table) {
+  static const std::regex setting(R"(set\s+identity_insert\s+([^\s;]+)\s+(on|off)\b)",
+                                  std::regex::icase);
+  const std::string text(sql);
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), setting);
+       it != std::sregex_iterator(); ++it) {
+    if (Lower((*it)[2].str()) == "on") {
+      on_table = (*it)[1].str();
+    } else {
+      on_table.reset();
+    }
+  }
 }
 
 }  // namespace rilo::tds

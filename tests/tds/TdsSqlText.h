@@ -39,6 +39,10 @@ std::size_t CountMarkers(std::string_view sql);
 /// "SET NOCOUNT ON" (true) or "SET NOCOUNT OFF" (false); nothing for another statement.
 std::optional<bool> NoCountSetting(std::string_view sql);
 
+/// Follows the SET IDENTITY_INSERT statements of `sql` in order: `on_table` ends naming the
+/// table left ON, or nothing.
+void FollowIdentityInsert(std::string_view sql, std::optional<std::string>& on_table);
+
 /// True for "SELECT @@ROWCOUNT".
 bool AsksRowCount(std::string_view sql);
 

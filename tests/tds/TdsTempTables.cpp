@@ -1,5 +1,7 @@
 #include "tds/TdsTempTables.h"
 
+#include <algorithm>
+
 #include <regex>
 
 namespace rilo::tds {
@@ -57,6 +59,29 @@ std::string RewriteTempTables(std::string_view sql) {
   }
   if (sql.find('#') == std::string_view::npos) return std::string(sql);
   return QualifyTempNames(sql);
+}
+
+std::vector<std::string> TempTableNames(db::Session& engine) {
+  std::vector<std::string> names;
+  const db::ResultSet tables =
+      engine.Query("SELECT name FROM temp.sqlite_master WHERE type = 'table'");
+  for (const std::vector<db::Value>& row : tables.rows) {
+    if (const auto* name = std::get_if<std::string>(&row.at(0))) names.push_back(*name);
+  }
+  return names;
+}
+
+void DropTempTablesBeyond(db::Session& engine, const std::vector<std::string>& kept) noexcept {
+  try {
+    for (const std::string& name : TempTableNames(engine)) {
+      if (std::ranges::find(kept, name) != kept.end()) continue;
+      std::string quoted;
+      for (char c : name) quoted += c == ']' ? std::string("]]") : std::string(1, c);
+      engine.Execute("DROP TABLE temp.[" + quoted + "]");
+    }
+  } catch (const std::exception&) {
+    // A session whose engine fails here fails its next statement too, and says why there.
+  }
 }
 
 }  // namespace rilo::tds

@@ -151,7 +151,8 @@ void Recordset::Update() {
     std::vector<std::size_t> changed_fields;
     for (const auto& [index, value] : data_->pending) {
       if (plan.table_of_column[index] != table_index) continue;
-      changes.push_back({plan.columns[index].base_column, row[index], value});
+      changes.push_back({plan.columns[index].base_column, row[index], value,
+                         plan.columns[index].compares_as_datetime});
       changed_fields.push_back(index);
     }
     const RowUpdate update = BuildRowUpdate(table, key_values, changes);

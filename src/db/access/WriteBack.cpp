@@ -75,7 +75,7 @@ RowUpdate BuildRowUpdate(const KeyedTable& table, const std::vector<Value>& key_
     if (IsNull(change.read)) {
       update.sql += " IS NULL";
     } else {
-      update.sql += " = ?";
+      update.sql += change.compares_as_datetime ? " = CAST(? AS datetime)" : " = ?";
       update.params.push_back(change.read);
     }
   }

@@ -38,6 +38,7 @@ struct ColumnChange {
   std::string column;
   Value read;
   Value written;
+  bool compares_as_datetime = false;  // the guard casts the value read to datetime
 };
 
 struct RowUpdate {
@@ -46,7 +47,8 @@ struct RowUpdate {
 };
 
 /// UPDATE [table] SET [c] = ? ... WHERE [key] = ? ... AND [c] = ? (or [c] IS NULL for a Null
-/// read): it changes the row only while it still holds what was read.
+/// read, [c] = CAST(? AS datetime) for a datetime): it changes the row only while it still
+/// holds what was read.
 RowUpdate BuildRowUpdate(const KeyedTable& table, const std::vector<Value>& key_values,
                          const std::vector<ColumnChange>& changes);
 

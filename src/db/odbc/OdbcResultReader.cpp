@@ -52,6 +52,10 @@ OdbcColumn DescribeColumn(SQLHSTMT statement, SQLUSMALLINT number) {
   if (!column.info.base_table.empty()) {
     column.info.base_column = TextAttribute(statement, number, SQL_DESC_BASE_COLUMN_NAME);
   }
+  // datetime and datetime2(3) both say SQL_TYPE_TIMESTAMP of 23 characters; the name tells.
+  column.info.compares_as_datetime =
+      column.sql_type == SQL_TYPE_TIMESTAMP &&
+      TextAttribute(statement, number, SQL_DESC_TYPE_NAME) == "datetime";
   return column;
 }
 
