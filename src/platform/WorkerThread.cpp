@@ -1,13 +1,6 @@
 #include "platform/WorkerThread.h"
 
-#include <algorithm>
 #include <utility>
-
-#ifdef __linux__
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
 
 namespace rilo::platform {
 
@@ -28,11 +21,6 @@ void WorkerThread::Post(std::function<void()> call) {
 }
 
 void WorkerThread::Serve() {
-#ifdef __linux__
-  // Per thread on Linux: five steps below the thread that made it. Failing leaves it as is.
-  const auto self = static_cast<id_t>(syscall(SYS_gettid));
-  setpriority(PRIO_PROCESS, self, std::min(getpriority(PRIO_PROCESS, self) + 5, 19));
-#endif
   std::unique_lock lock(mutex_);
   for (;;) {
     wakeup_.wait(lock, [this] { return stopping_ || !calls_.empty(); });

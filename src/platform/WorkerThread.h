@@ -1,6 +1,6 @@
-// A helper thread that runs calls one after the other, in the order they were posted. It runs
-// at a lower priority than the thread that posts to it, so that long work handed to it never
-// holds up that thread's timers when the two share a processor.
+// A helper thread that runs calls one after the other, in the order they were posted. It keeps
+// the priority of the thread that made it: on a busy machine a lower one would starve the
+// jobs' database work, which matters more than a steady progress tick.
 #pragma once
 
 #include <condition_variable>
