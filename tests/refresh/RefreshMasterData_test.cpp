@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <system_error>
 #include <tuple>
 #include <memory>
 #include <string>
@@ -324,17 +325,22 @@ TEST(RefreshMasterData, MainAndLocalBeingOneDatabaseIsRefusedAndChangesNothing) 
   auto sink = std::make_shared<testing::RecordingSink>();
   Refreshing r("same-db", sink);
   const std::filesystem::path alias = r.chain.dir.path().string() + "-alias";
-  std::filesystem::create_directory_symlink(r.chain.dir.path(), alias);
+  // Windows without the right to make links (and Wine) has no folder symlinks: the names
+  // that differ only in case are still tried there.
+  std::error_code no_symlinks;
+  std::filesystem::create_directory_symlink(r.chain.dir.path(), alias, no_symlinks);
   const std::string via_alias = "sqlite:" + alias.string();
   const auto main_before = r.MainTables("中心店");
   const auto local_before = r.LocalTables();
 
   const std::string upper = r.main(), lower = "hq";
-  for (const auto& [main_source, local_source, local_db] :
-       {std::tuple{r.chain.source(), r.chain.source(), upper},
-        std::tuple{r.chain.source(), r.chain.source(), lower},
-        std::tuple{via_alias, r.chain.source(), lower},
-        std::tuple{r.chain.source(), via_alias + "/", upper}}) {
+  std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {r.chain.source(), r.chain.source(), upper}, {r.chain.source(), r.chain.source(), lower}};
+  if (!no_symlinks) {
+    cases.emplace_back(via_alias, r.chain.source(), lower);
+    cases.emplace_back(r.chain.source(), via_alias + "/", upper);
+  }
+  for (const auto& [main_source, local_source, local_db] : cases) {
     SCOPED_TRACE(main_source + " / " + local_source + " / " + local_db);
     db::SetAllSettings(r.self->settings(), testing::Settings(main_source, "", "", r.main(),
                                                              local_source, local_db));
@@ -349,7 +355,8 @@ TEST(RefreshMasterData, MainAndLocalBeingOneDatabaseIsRefusedAndChangesNothing) 
   EXPECT_EQ(r.MainTables("中心店"), main_before);
   EXPECT_EQ(r.LocalTables(), local_before);
   EXPECT_FALSE(r.LinkExists());
-  std::filesystem::remove(alias);
+  std::error_code ignored;
+  std::filesystem::remove(alias, ignored);
 }
 
 TEST(RefreshMasterData, WaitsWhileAnotherRefreshHoldsTheLocalServerAndGivesUpAfterAMinute) {

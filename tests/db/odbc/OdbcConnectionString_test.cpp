@@ -58,6 +58,7 @@ TEST_F(OdbcConnectionStringTest, ServerFormsPassThrough) {
 }
 
 TEST_F(OdbcConnectionStringTest, WindowsServerFormsBecomeFreeTdsServerAndPort) {
+  SetOdbcDriver("FreeTDS");  // named, since Windows defaults to Microsoft's driver
   EXPECT_THAT(Map("Data Source=(local)\\SQLEXPRESS;Database=d"),
               HasSubstr(";Server=127.0.0.1\\SQLEXPRESS;"));
   EXPECT_THAT(Map("Data Source=.\\SQLEXPRESS;Database=d"),
