@@ -6,7 +6,7 @@ namespace rilo::component {
 
 void ReportSkippedStep(const ServerContext& context, std::string_view where,
                        std::string_view step) noexcept {
-  if (!context.diagnostics) return;
+  if (!context.WantsFailureText()) return;
   try {
     std::string reason = "unknown error";
     try {

@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "component/JobRecords.h"
 #include "component/ServerContext.h"
 #include "rilo/ClsRiloSever.h"
 #include "rilo/automation.h"
@@ -30,6 +32,8 @@ class TimerRef {
   /// Enabling restarts the countdown.
   void SetEnabled(bool enabled);
   bool Enabled() const;
+  /// When the timer ticks next; nothing when it is off or has no period.
+  std::optional<Clock::TimePoint> NextDue() const;
 
   /// Subscribes `handler` to the timer's ticks, replacing the previous one.
   void OnTick(std::function<void()> handler);
@@ -85,6 +89,9 @@ class Instance : public std::enable_shared_from_this<Instance> {
 
   ServerContext& context() const { return context_; }
   db::DbSettings& settings() const { return context_.settings; }
+  /// What Status reports of the jobs' runs; written by the jobs' runs (JobRun).
+  JobRecords& job_records() { return job_records_; }
+  const JobRecords& job_records() const { return job_records_; }
 
   // Instance fields.
   std::unique_ptr<frmClock> ClockForm;
@@ -106,6 +113,7 @@ class Instance : public std::enable_shared_from_this<Instance> {
   ServerContext& context_;
   JobSet jobs_;
   std::unique_ptr<ListenerList> listeners_;
+  JobRecords job_records_;
 };
 
 }  // namespace rilo::component

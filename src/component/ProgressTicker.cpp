@@ -1,9 +1,6 @@
 #include "component/ProgressTicker.h"
 
-#include <string_view>
-
-#include "component/FailureRule.h"
-#include "component/Instance.h"
+#include "component/JobRun.h"
 
 namespace rilo::component {
 
@@ -14,13 +11,14 @@ std::int32_t NextProgressAngle(std::int32_t angle) {
 }
 
 void RunProgressTicker(Instance& self) {
-  constexpr std::string_view kWhere = "progress ticker";
-  const ServerContext& context = self.context();
-  RunStep(context, kWhere, "disable oTimer3", [&] { self.oTimer3.SetEnabled(false); });
-  RunStep(context, kWhere, "raise WorkProcess", [&] { self.RaiseWorkProcess(self.ProgressAngle); });
-  RunStep(context, kWhere, "advance ProgressAngle",
-          [&] { self.ProgressAngle = NextProgressAngle(self.ProgressAngle); });
-  RunStep(context, kWhere, "enable oTimer3", [&] { self.oTimer3.SetEnabled(true); });
+  RunTimerJob(self, kProgressTicker, [&](JobRun& run) {
+    run.RaiseEvent("raise WorkProcess", [&] {
+      self.RaiseWorkProcess(self.ProgressAngle);
+      return true;
+    });
+    run.Step("advance ProgressAngle",
+             [&] { self.ProgressAngle = NextProgressAngle(self.ProgressAngle); });
+  });
 }
 
 }  // namespace rilo::component

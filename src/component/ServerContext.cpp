@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "component/JobRecords.h"
 #include "platform/CallWhileServing.h"
 
 namespace rilo::component {
@@ -28,6 +29,8 @@ db::BlockingCallRunner ServerContext::DatabaseCallRunner() {
 
 void ServerContext::Log(LogLevel level, std::string_view where,
                         std::string_view message) const noexcept {
+  const bool failure = level == LogLevel::kError || level == LogLevel::kWarning;
+  if (failure && current_run != nullptr) current_run->Note(where, message);
   if (!diagnostics) return;
   try {
     diagnostics->Write(level, where, message);

@@ -13,6 +13,8 @@
 
 namespace rilo::component {
 
+struct RunFailures;
+
 struct ServerContext {
   /// The loop belongs to the constructing thread. Exceptions that escape a message are
   /// written to the sink.
@@ -30,7 +32,15 @@ struct ServerContext {
   /// `database_worker` while the loop serves its messages as at a yield.
   db::BlockingCallRunner DatabaseCallRunner();
 
-  /// Writes to the sink when there is one. Never throws.
+  /// The job run under way (the innermost, when runs nest): Log adds the failures it is told
+  /// of to it. None outside job runs and while a host call runs.
+  RunFailures* current_run = nullptr;
+
+  /// Whether a failure needs describing: there is a sink, or a job run records its failures.
+  bool WantsFailureText() const { return diagnostics != nullptr || current_run != nullptr; }
+
+  /// Writes to the sink when there is one; a warning or error is also a failure of the
+  /// current job run. Never throws.
   void Log(LogLevel level, std::string_view where, std::string_view message) const noexcept;
 };
 

@@ -25,6 +25,10 @@ void TimerRef::SetEnabled(bool enabled) { Bound(loop_).SetTimerEnabled(id_, enab
 
 bool TimerRef::Enabled() const { return Bound(loop_).TimerEnabled(id_); }
 
+std::optional<Clock::TimePoint> TimerRef::NextDue() const {
+  return Bound(loop_).TimerDeadline(id_);
+}
+
 void TimerRef::OnTick(std::function<void()> handler) {
   Bound(loop_).SetTimerHandler(id_, std::move(handler));
 }

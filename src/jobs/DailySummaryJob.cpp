@@ -6,8 +6,8 @@
 #include <string_view>
 #include <utility>
 
-#include "component/FailureRule.h"
 #include "component/Instance.h"
+#include "component/JobRun.h"
 #include "db/ModSQL.h"
 #include "jobs/JobSession.h"
 #include "jobs/PairList.h"
@@ -18,14 +18,12 @@ namespace rilo::jobs {
 
 namespace {
 
-constexpr std::string_view kWhere = "daily summary job";
-
 class SummaryRun {
  public:
-  explicit SummaryRun(component::Instance& self) : self_(self), db_(self.context(), kWhere) {}
+  explicit SummaryRun(component::JobRun& run)
+      : run_(run), self_(run.self()), db_(self_.context(), run.where()) {}
 
   void Run() {
-    Step("disable oTimer", [&] { self_.oTimer.SetEnabled(false); });
     db_.Connect([&] { return db::MainConnString(self_.settings()); });
     db_.Open(
         "open the category query", [] { return std::string(kCategoryQuery); },
@@ -52,18 +50,18 @@ class SummaryRun {
     ReadPairs();
     db_.Finish();
 
-    Step("raise ServerStart", [&] {
-      if (db::IsBlank(pairs_)) return;
+    run_.RaiseEvent("raise ServerStart", [&] {
+      if (db::IsBlank(pairs_)) return false;
       std::string str = pairs_;
       self_.RaiseServerStart(str);
+      return true;
     });
-    Step("enable oTimer", [&] { self_.oTimer.SetEnabled(true); });
   }
 
  private:
   template <class Body>
   bool Step(std::string_view step, Body&& body) {
-    return component::RunStep(self_.context(), kWhere, step, std::forward<Body>(body));
+    return run_.Step(step, std::forward<Body>(body));
   }
 
   // The one row of an aggregate query: every column becomes a pair.
@@ -84,6 +82,7 @@ class SummaryRun {
     Step("pause", [&] { self_.Sleep(std::chrono::milliseconds(1)); });
   }
 
+  component::JobRun& run_;
   component::Instance& self_;
   JobSession db_;
   std::string pairs_;
@@ -92,9 +91,8 @@ class SummaryRun {
 }  // namespace
 
 void RunDailySummaryJob(component::Instance& self) {
-  // Listeners may release the host's reference at a yield; the run keeps the instance alive.
-  const auto keep_alive = self.weak_from_this().lock();
-  SummaryRun(self).Run();
+  component::RunTimerJob(self, component::kDailySummaryJob,
+                         [](component::JobRun& run) { SummaryRun(run).Run(); });
 }
 
 }  // namespace rilo::jobs

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <utility>
 
-#include "component/FailureRule.h"
 #include "component/Instance.h"
+#include "component/JobRun.h"
 #include "db/DbError.h"
 #include "db/ModSQL.h"
 #include "jobs/JobSession.h"
@@ -17,14 +17,12 @@ namespace rilo::jobs {
 
 namespace {
 
-constexpr std::string_view kWhere = "reminder job";
-
 class ReminderRun {
  public:
-  explicit ReminderRun(component::Instance& self) : self_(self), db_(self.context(), kWhere) {}
+  explicit ReminderRun(component::JobRun& run)
+      : run_(run), self_(run.self()), db_(self_.context(), run.where()) {}
 
   void Run() {
-    Step("disable oTimer4", [&] { self_.oTimer4.SetEnabled(false); });
     db_.Connect([&] { return db::MainConnString(self_.settings()); });
     db_.Open(
         "open the reminder query",
@@ -45,19 +43,19 @@ class ReminderRun {
     }
     db_.Finish();
 
-    Step("raise TipsStart", [&] {
+    run_.RaiseEvent("raise TipsStart", [&] {
       // Another server marked this appointment between our read and our write: it reports it.
-      if (reminded_elsewhere_ || db::IsBlank(text_)) return;
+      if (reminded_elsewhere_ || db::IsBlank(text_)) return false;
       std::string str = text_;
       self_.RaiseTipsStart(str);
+      return true;
     });
-    Step("enable oTimer4", [&] { self_.oTimer4.SetEnabled(true); });
   }
 
  private:
   template <class Body>
   bool Step(std::string_view step, Body&& body) {
-    return component::RunStep(self_.context(), kWhere, step, std::forward<Body>(body));
+    return run_.Step(step, std::forward<Body>(body));
   }
 
   const db::Value& Column(std::size_t index) { return db_.recordset().Item(index).GetValue(); }
@@ -79,6 +77,7 @@ class ReminderRun {
     }
   }
 
+  component::JobRun& run_;
   component::Instance& self_;
   JobSession db_;
   std::string text_;
@@ -88,8 +87,8 @@ class ReminderRun {
 }  // namespace
 
 void RunReminderJob(component::Instance& self) {
-  const auto keep_alive = self.weak_from_this().lock();
-  ReminderRun(self).Run();
+  component::RunTimerJob(self, component::kReminderJob,
+                         [](component::JobRun& run) { ReminderRun(run).Run(); });
 }
 
 }  // namespace rilo::jobs

@@ -247,6 +247,11 @@ std::int64_t MessageLoop::TimerPeriod(TimerId id) const {
   return state_->timers.Period(id);
 }
 
+std::optional<Clock::TimePoint> MessageLoop::TimerDeadline(TimerId id) const {
+  RequireLoopThread(*this, "TimerDeadline");
+  return state_->timers.Deadline(id);
+}
+
 bool MessageLoop::TimerExists(TimerId id) const {
   RequireLoopThread(*this, "TimerExists");
   return state_->timers.Exists(id);

@@ -6,6 +6,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "rilo/Clock.h"
 
@@ -78,6 +79,9 @@ class MessageLoop {
   void SetTimerEnabled(TimerId id, bool enabled);
   bool TimerEnabled(TimerId id) const;
   std::int64_t TimerPeriod(TimerId id) const;
+  /// When the timer ticks next: nothing when it is disabled or its period is 0. A tick held
+  /// back behind a running one is late.
+  std::optional<Clock::TimePoint> TimerDeadline(TimerId id) const;
   bool TimerExists(TimerId id) const;
 
  private:

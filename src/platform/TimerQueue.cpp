@@ -59,6 +59,12 @@ std::int64_t TimerQueue::Period(TimerId id) const {
   return t == nullptr ? 0 : t->period_ms;
 }
 
+std::optional<TimerQueue::TimePoint> TimerQueue::Deadline(TimerId id) const {
+  const Timer* t = Find(id);
+  if (t == nullptr || !t->enabled || t->period_ms <= 0) return std::nullopt;
+  return t->deadline;
+}
+
 std::vector<TimerId> TimerQueue::Due(TimePoint now) const {
   std::vector<std::pair<TimePoint, TimerId>> due;
   for (const auto& [id, t] : timers_) {

@@ -27,6 +27,8 @@ class TimerQueue {
   void SetEnabled(TimerId id, bool enabled, TimePoint now);
   bool Enabled(TimerId id) const;
   std::int64_t Period(TimerId id) const;
+  /// The deadline of an enabled timer with a period.
+  std::optional<TimePoint> Deadline(TimerId id) const;
 
   /// Timers whose tick is due at `now`, earliest deadline first. Held-back ticks (their
   /// previous run still going) are left out.

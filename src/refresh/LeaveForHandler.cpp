@@ -29,7 +29,7 @@ std::string DescribeCurrentException() {
 
 void ReportRoutineFailure(const component::ServerContext& context, std::string_view where,
                           std::string_view step, std::span<const std::string> secrets) noexcept {
-  if (!context.diagnostics) return;
+  if (!context.WantsFailureText()) return;
   try {
     std::string message = std::string(step) + " failed: " + DescribeCurrentException();
     std::vector<std::string_view> hidden(secrets.begin(), secrets.end());

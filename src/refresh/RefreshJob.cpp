@@ -1,16 +1,14 @@
 #include "refresh/RefreshJob.h"
 
 #include <chrono>
-#include <memory>
 
-#include "component/FailureRule.h"
 #include "component/Instance.h"
+#include "component/JobRun.h"
 #include "refresh/RefreshMasterData.h"
 
 namespace rilo::refresh {
 namespace {
 
-constexpr std::string_view kWhere = "refresh job";
 constexpr std::chrono::milliseconds kFlagOffPause{2500};
 
 // ITSV is one name per local server, and every instance on a server thread shares one
@@ -29,30 +27,30 @@ class RefreshUnderWay {
 }  // namespace
 
 void RunRefreshJob(component::Instance& self) {
-  const std::shared_ptr<component::Instance> hold = self.weak_from_this().lock();
-  const component::ServerContext& context = self.context();
-  VariantBool result = kVariantFalse;
-
-  component::RunStep(context, kWhere, "disable oTimer2", [&] { self.oTimer2.SetEnabled(false); });
-
-  if (self.RefreshEnabled == kVariantTrue) {
-    if (refresh_under_way) {
-      component::RunStep(context, kWhere, "hold back behind the refresh under way",
-                         [&] { self.oTimer2.SetEnabled(true); });
-      return;
+  component::RunTimerJob(self, component::kRefreshJob, [&](component::JobRun& run) {
+    VariantBool result = kVariantFalse;
+    if (self.RefreshEnabled == kVariantTrue) {
+      if (refresh_under_way) {
+        run.HoldBack("hold back behind the refresh under way");
+        return;
+      }
+      run.Step("RefreshMasterData", [&] {
+        const RefreshUnderWay guard;
+        result = RefreshMasterData(self, self.StoreName) ? kVariantTrue : kVariantFalse;
+      });
+    } else {
+      result = kVariantTrue;
+      run.Step("yield", [&] { self.Yield(); });
+      run.Step("pause", [&] { self.Sleep(kFlagOffPause); });
     }
-    component::RunStep(context, kWhere, "RefreshMasterData", [&] {
-      const RefreshUnderWay guard;
-      result = RefreshMasterData(self, self.StoreName) ? kVariantTrue : kVariantFalse;
-    });
-  } else {
-    result = kVariantTrue;
-    component::RunStep(context, kWhere, "yield", [&] { self.Yield(); });
-    component::RunStep(context, kWhere, "pause", [&] { self.Sleep(kFlagOffPause); });
-  }
 
-  // Listeners get the run's own variable; nothing reads it afterwards.
-  component::RunStep(context, kWhere, "raise TipsUpdate", [&] { self.RaiseTipsUpdate(result); });
+    // Listeners get the run's own variable; nothing reads it afterwards.
+    run.NoteFlag(result);
+    run.RaiseEvent("raise TipsUpdate", [&] {
+      self.RaiseTipsUpdate(result);
+      return true;
+    });
+  });
 }
 
 }  // namespace rilo::refresh
