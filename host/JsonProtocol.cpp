@@ -18,7 +18,7 @@ using OrderedJson = nlohmann::ordered_json;
 constexpr double kFirstDate = -657434.0;
 constexpr double kEndOfLastDate = 2958466.0;
 
-constexpr std::string_view kCallList = "StartServer, StartUpdate, StartRun or Release";
+constexpr std::string_view kCallList = "StartServer, StartUpdate, StartRun, Release or Status";
 
 // Thrown inside the parser only; ParseCall turns it into a ProtocolError.
 struct BadLine {
@@ -189,6 +189,7 @@ CallArgs ReadArgs(const std::string& name, Fields& fields) {
   }
   if (name == "StartRun") return StartRunCall{};
   if (name == "Release") return ReleaseCall{};
+  if (name == "Status") return StatusCall{};
   throw BadLine{fmt::format("unknown call \"{}\": the calls are {}", name, kCallList)};
 }
 
@@ -242,6 +243,7 @@ std::string_view Call::Name() const {
     std::string_view operator()(const StartUpdateCall& /*args*/) const { return "StartUpdate"; }
     std::string_view operator()(const StartRunCall& /*args*/) const { return "StartRun"; }
     std::string_view operator()(const ReleaseCall& /*args*/) const { return "Release"; }
+    std::string_view operator()(const StatusCall& /*args*/) const { return "Status"; }
   };
   return std::visit(Namer{}, args);
 }

@@ -32,7 +32,11 @@ struct StartRunCall {};
 /// Lets go of the instance: its timers stop and no event of it follows.
 struct ReleaseCall {};
 
-using CallArgs = std::variant<StartServerCall, StartUpdateCall, StartRunCall, ReleaseCall>;
+/// Asks for the state of the instance's jobs; answered with one status line.
+struct StatusCall {};
+
+using CallArgs =
+    std::variant<StartServerCall, StartUpdateCall, StartRunCall, ReleaseCall, StatusCall>;
 
 struct Call {
   std::string instance{kDefaultInstance};

@@ -18,6 +18,7 @@
 #include "LogLevelOption.h"
 #include "ServeSession.h"
 #include "SignalFd.h"
+#include "StatusAnswer.h"
 #include "db/DbError.h"
 #include "db/odbc/OdbcEngine.h"
 #include "refresh/LinkProvider.h"
@@ -53,6 +54,15 @@ class ServeLoop {
       return;
     }
     const Call& call = std::get<Call>(parsed);
+    if (std::holds_alternative<StatusCall>(call.args)) {
+      auto status = session_.Status(call.instance);
+      if (const auto* refused = std::get_if<std::string>(&status)) {
+        Error(*refused);
+      } else {
+        out_.Write(EncodeStatus(call.instance, std::get<JobStatusSnapshot>(status)));
+      }
+      return;
+    }
     if (auto refused = session_.Run(call)) {
       Error(*refused);
       return;

@@ -23,6 +23,8 @@ std::optional<std::string> ServeSession::Run(const Call& call) {
     return std::nullopt;
   }
 
+  if (std::holds_alternative<StatusCall>(call.args)) return "Status has an answer of its own";
+
   ClsRiloSever& server = *Get(call.instance).server;
   std::visit(
       [&server](const auto& args) {
@@ -37,6 +39,12 @@ std::optional<std::string> ServeSession::Run(const Call& call) {
       },
       call.args);
   return std::nullopt;
+}
+
+std::variant<JobStatusSnapshot, std::string> ServeSession::Status(const std::string& name) const {
+  auto it = instances_.find(name);
+  if (it == instances_.end()) return fmt::format("there is no instance \"{}\"", name);
+  return it->second.server->Status();
 }
 
 void ServeSession::ReleaseAll() {

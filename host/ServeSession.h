@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "JsonEventListener.h"
 #include "JsonProtocol.h"
@@ -25,8 +26,12 @@ class ServeSession {
 
   /// Runs `call` on its instance, creating the instance on first use, and returns once the
   /// call has run on the server thread. Returns why not, changing nothing, when the call
-  /// cannot run (Release of an instance that does not exist).
+  /// cannot run (Release of an instance that does not exist). Status is asked with Status.
   std::optional<std::string> Run(const Call& call);
+
+  /// The state of the jobs of instance `name`, or why not (there is no such instance: asking
+  /// creates none).
+  std::variant<JobStatusSnapshot, std::string> Status(const std::string& name) const;
 
   /// Releases every instance; after it returns no event is written.
   void ReleaseAll();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "rilo/JobStatus.h"
 #include "rilo/ServerThread.h"
 #include "rilo/automation.h"
 
@@ -64,6 +65,11 @@ class ClsRiloSever {
 
   /// Disconnects the listener of `cookie`; an unknown cookie is ignored.
   void Disconnect(Cookie cookie);
+
+  /// The state of the four jobs: timers, the last run of each, the last failure (passwords
+  /// masked). Changes nothing. Safe from any thread; served like a method, so a job asleep
+  /// on the server thread delays the answer.
+  JobStatusSnapshot Status() const;
 
   ServerThread& thread() const { return *thread_; }
 

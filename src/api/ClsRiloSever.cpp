@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "api/DiagnosticLine.h"
 #include "component/Instance.h"
+#include "component/JobRecords.h"
 #include "jobs/DailySummaryJob.h"
 #include "jobs/ReminderJob.h"
 #include "refresh/RefreshJob.h"
@@ -66,6 +68,18 @@ ClsRiloSever::Cookie ClsRiloSever::Connect(std::shared_ptr<ClsRiloSeverEvents> l
 
 void ClsRiloSever::Disconnect(Cookie cookie) {
   thread_->Invoke([&] { instance_->Disconnect(cookie); });
+}
+
+JobStatusSnapshot ClsRiloSever::Status() const {
+  JobStatusSnapshot snapshot;
+  thread_->Invoke([&] { snapshot = component::SnapshotJobStatus(*instance_); });
+  // Masked as a diagnostic line is: what Status shows, the log would show.
+  for (JobStatus& job : snapshot.jobs) {
+    if (!job.last_failure) continue;
+    job.last_failure->where = api::RedactPasswords(job.last_failure->where);
+    job.last_failure->message = api::RedactPasswords(job.last_failure->message);
+  }
+  return snapshot;
 }
 
 }  // namespace rilo
