@@ -323,6 +323,57 @@ TEST(Serve, DiagnosticsNameTheFailureButNeverThePassword) {
   EXPECT_THAT(server->error_output(), Not(HasSubstr("Pa55-secret")));
 }
 
+TEST(Serve, StatusAnswersWithEachJobsStateAndRefusesAnUnknownInstance) {
+  auto server = Serve();
+  server->Write(R"({"call":"Status","instance":"shop"})");
+  EXPECT_EQ(server->ReadJson(5s),
+            (Json{{"error", "there is no instance \"shop\""}, {"line", 1}}));
+
+  server->Write(R"({"call":"StartRun","instance":"shop"})");
+  const std::string settings = "sqlite:/dev/null/none｜clerk｜Pa55-secret｜HQ";
+  server->Write(StartServerLine("shop", "2026-03-08", settings, 20).dump());
+  auto is_status = [](const Json& j) { return j.value("return", "") == "Status"; };
+  std::optional<Json> status;
+  // Asked until the summary has run once; every answer is one line.
+  for (int asked = 0; asked < 100; ++asked) {
+    server->Write(R"({"call":"Status","instance":"shop"})");
+    status = server->ReadJsonUntil(is_status, 5s);
+    ASSERT_TRUE(status);
+    if ((*status)["jobs"][0]["runs"].get<int>() > 0) break;
+  }
+  const Json& jobs = (*status)["jobs"];
+  ASSERT_EQ(jobs.size(), 4u);
+  EXPECT_EQ((*status)["instance"], "shop");
+  EXPECT_THAT((*status)["at"].get<std::string>(),
+              ::testing::MatchesRegex(R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z)"));
+
+  const Json& summary = jobs[0];
+  EXPECT_EQ(summary["job"], "daily summary job");
+  EXPECT_EQ(summary["timer"], "oTimer");
+  EXPECT_EQ(summary["period_ms"], 20);
+  EXPECT_EQ(summary["last_run"]["event_raised"], false);
+  EXPECT_EQ(summary["last_failure"]["class"], "database");
+  EXPECT_THAT(summary["last_failure"]["message"].get<std::string>(),
+              HasSubstr("open the connection failed"));
+  EXPECT_THAT(status->dump(), Not(HasSubstr("Pa55-secret")));
+
+  EXPECT_EQ(jobs[1]["job"], "refresh job");
+  EXPECT_EQ(jobs[1]["armed"], false);
+  EXPECT_TRUE(jobs[1]["last_run"].is_null());
+  EXPECT_FALSE(jobs[1].contains("due_in_ms"));
+
+  const Json& ticker = jobs[2];
+  EXPECT_EQ(ticker["event"], "WorkProcess");
+  EXPECT_EQ(ticker["period_ms"], 10);
+  EXPECT_GT(ticker["runs"].get<int>(), 0);
+  EXPECT_EQ(ticker["last_run"]["event_raised"], true);
+
+  const Json& reminder = jobs[3];
+  EXPECT_EQ(reminder["armed"], true);
+  EXPECT_GT(reminder["due_in_ms"].get<int>(), 50000);
+  EXPECT_LE(reminder["due_in_ms"].get<int>(), 60000);
+}
+
 TEST(Serve, OdbcDriverOptionChoosesTheDriver) {
   // The SQLite ODBC driver stands in for a SQL Server driver: it opens the sample file, and
   // then refuses the T-SQL, which shows whose driver ran.
