@@ -8,9 +8,10 @@ GENERATOR := $(if $(shell command -v ninja),-G Ninja,)
 
 # Debian packages the project builds and tests with.
 PACKAGES := g++ cmake make pkg-config libsqlite3-dev unixodbc-dev odbcinst tdsodbc libsqliteodbc \
-            nlohmann-json3-dev libcli11-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev ninja-build
+            nlohmann-json3-dev libcli11-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev ninja-build \
+            dpkg-dev file
 
-.PHONY: all deps configure build test demo test-asan test-tsan test-sanitizers bench clean format \
+.PHONY: all deps configure build test demo package test-asan test-tsan test-sanitizers bench clean format \
         deps-windows windows wine-prefix test-windows bench-windows
 
 all: build
@@ -45,6 +46,11 @@ test: build
 demo: configure
 	cmake --build $(BUILD) -j $(JOBS) --target rilo-server
 	./$(BUILD)/rilo-server demo $(DEMO_ARGS)
+
+# The Debian package of the program (dpkg-dev finds its dependencies), in the build folder.
+package: configure
+	cmake --build $(BUILD) -j $(JOBS) --target rilo-server
+	cd $(BUILD) && cpack -G DEB
 
 # Address and undefined-behaviour sanitizers over every test; thread sanitizer over the threading tests.
 test-asan:
