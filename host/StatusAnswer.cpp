@@ -54,7 +54,9 @@ std::int64_t WholeMs(std::chrono::nanoseconds d) {
 std::string Iso8601(std::chrono::system_clock::time_point t) {
   const auto seconds = std::chrono::floor<std::chrono::seconds>(t);
   const auto ms = std::chrono::duration_cast<milliseconds>(t - seconds).count();
-  return fmt::format("{:%FT%T}.{:03}Z", seconds, ms);
+  // In UTC whatever the machine's time zone (fmt 9 would write a time_point in local time).
+  return fmt::format("{:%FT%T}.{:03}Z", fmt::gmtime(std::chrono::system_clock::to_time_t(seconds)),
+                     ms);
 }
 
 OrderedJson LastRun(const JobStatusSnapshot& snapshot, const JobRunOutcome& run, Job job) {
