@@ -31,7 +31,8 @@ void JobRun::End() {
   }
   const Clock::TimePoint ended = self_.context().loop.clock().Now();
   ++record_.runs;
-  record_.last_run = JobRunOutcome{started_, ended - started_, event_raised_, flag_, failures_.count};
+  record_.last_run =
+      JobRunOutcome{started_, ended - started_, event_raised_, flag_, failures_.count};
   if (failures_.first) {
     record_.last_failure = *failures_.first;
     record_.last_failure->run_started = started_;

@@ -326,8 +326,7 @@ TEST(Serve, DiagnosticsNameTheFailureButNeverThePassword) {
 TEST(Serve, StatusAnswersWithEachJobsStateAndRefusesAnUnknownInstance) {
   auto server = Serve();
   server->Write(R"({"call":"Status","instance":"shop"})");
-  EXPECT_EQ(server->ReadJson(5s),
-            (Json{{"error", "there is no instance \"shop\""}, {"line", 1}}));
+  EXPECT_EQ(server->ReadJson(5s), (Json{{"error", "there is no instance \"shop\""}, {"line", 1}}));
 
   server->Write(R"({"call":"StartRun","instance":"shop"})");
   const std::string settings = "sqlite:/dev/null/none｜clerk｜Pa55-secret｜HQ";
@@ -347,7 +346,8 @@ TEST(Serve, StatusAnswersWithEachJobsStateAndRefusesAnUnknownInstance) {
   ASSERT_EQ(jobs.size(), 4u);
   EXPECT_EQ((*status)["instance"], "shop");
   EXPECT_THAT((*status)["at"].get<std::string>(),
-              ::testing::MatchesRegex(R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z)"));
+              ::testing::MatchesRegex(
+                  R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3}Z)"));
 
   const Json& summary = jobs[0];
   EXPECT_EQ(summary["job"], "daily summary job");

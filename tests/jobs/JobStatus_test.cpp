@@ -1,4 +1,6 @@
 // Status as a host sees it through ClsRiloSever, on a virtual clock with the real jobs.
+#include "rilo/JobStatus.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,7 +8,6 @@
 
 #include "StoreDatabase.h"
 #include "rilo/ClsRiloSever.h"
-#include "rilo/JobStatus.h"
 #include "rilo/automation.h"
 #include "support/VirtualServer.h"
 
