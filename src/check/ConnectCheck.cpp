@@ -29,8 +29,8 @@ void CheckConnect(CheckList& list, Database& database) {
   const std::string fix =
       database.embedded
           ? "check the folder after 'sqlite:' and that DIR/" + database.name + ".db exists"
-          : "check server name, port or instance, login and password (part " +
-                std::string(database.side == "main" ? "1-4" : "5-8") +
+          : "check server name, port or instance, login and password (" +
+                std::string(database.side == "main" ? "parts 1-4" : "parts 5-8") +
                 " of the settings), that the login may use database '" + database.name +
                 "', and that this machine reaches the server";
   const bool opened = list.Guard(name, fix, [&] {
