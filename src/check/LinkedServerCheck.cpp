@@ -2,7 +2,6 @@
 
 #include "check/Checks.h"
 #include "db/DbError.h"
-#include "db/SqlText.h"
 #include "refresh/LinkProvider.h"
 
 namespace rilo::check {

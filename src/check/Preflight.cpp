@@ -22,13 +22,17 @@ std::size_t PartCount(std::string_view settings) {
   return parts;
 }
 
+// ADO's own login time-out, which the jobs run with: a server that never answers must not
+// hold the check.
+constexpr std::string_view kLoginTimeout = "Connect Timeout=15;";
+
 void Describe(Database& database, std::string side, const std::string& server,
               const std::string& user, const std::string& name, std::string connection_string) {
   database.side = std::move(side);
   database.server = server;
   database.user = user;
   database.name = name;
-  database.connection_string = std::move(connection_string);
+  database.connection_string = std::move(connection_string) + std::string(kLoginTimeout);
   database.embedded = db::IsEmbeddedDataSource(server);
 }
 

@@ -105,6 +105,7 @@ TEST_F(Preflight, EachFaultIsNamedWithItsFix) {
   EXPECT_EQ(columns.outcome, CheckOutcome::kFailed);
   EXPECT_THAT(columns.reason, HasSubstr("missing column 会员等级.升降级方案"));
   EXPECT_THAT(columns.fix, HasSubstr("rilo-server schema --engine sqlite"));
+  EXPECT_THAT(columns.reason, HasSubstr("常用短信.ID is TEXT, not a number"));
 
   const CheckResult& identity = Find(results, "local: SET IDENTITY_INSERT");
   EXPECT_EQ(identity.outcome, CheckOutcome::kFailed);
