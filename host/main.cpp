@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "CheckCommand.h"
 #include "DemoCommand.h"
 #include "SchemaCommand.h"
 #include "ServeCommand.h"
@@ -22,9 +23,11 @@ int Run(int argc, char** argv) {
   rilo::host::ServeOptions serve_options;
   rilo::host::DemoOptions demo_options;
   rilo::host::SchemaOptions schema_options;
+  rilo::host::CheckOptions check_options;
   CLI::App* serve = rilo::host::AddServeCommand(app, serve_options);
   CLI::App* demo = rilo::host::AddDemoCommand(app, demo_options);
   CLI::App* schema = rilo::host::AddSchemaCommand(app, schema_options);
+  CLI::App* check = rilo::host::AddCheckCommand(app, check_options);
 
   try {
     app.parse(argc, argv);
@@ -35,6 +38,7 @@ int Run(int argc, char** argv) {
   if (serve->parsed()) return rilo::host::RunServe(serve_options);
   if (demo->parsed()) return rilo::host::RunDemo(demo_options);
   if (schema->parsed()) return rilo::host::RunSchema(schema_options);
+  if (check->parsed()) return rilo::host::RunCheck(check_options);
   return kUsageError;
 }
 

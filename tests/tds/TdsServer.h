@@ -36,6 +36,10 @@ struct TdsServerOptions {
   /// An UPDATE of this table fires a trigger written without SET NOCOUNT ON: the count of
   /// the trigger's own statement (two log rows) goes out before the update's.
   std::string trigger_table;
+  /// Permissions the login lacks: server-wide ones by name ("ALTER ANY LINKED SERVER"), a
+  /// table's as "UPDATE 服务预约". HAS_PERMS_BY_NAME answers 0 for them, and sp_addlinkedserver
+  /// is refused without ALTER ANY LINKED SERVER.
+  std::vector<std::string> refused_permissions;
   /// Result columns of these names go out as money, as the store's money columns would.
   std::vector<std::string> money_columns;
   /// Called with the text of every statement before it runs; true closes the connection

@@ -16,6 +16,7 @@
 #include "tds/TdsLogin.h"
 #include "tds/TdsPacket.h"
 #include "tds/TdsReader.h"
+#include "tds/TdsServerProperties.h"
 #include "tds/TdsServerWide.h"
 #include "tds/TdsSqlText.h"
 #include "tds/TdsTempTables.h"
@@ -190,7 +191,9 @@ void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
   if (AnsweredAsLinkedServers(sql, out)) return;
   const std::string own_source = "sqlite:" + options_.engine_dir.string();
   RunStatements(RewriteTempTables(LinkToSelf(
-                    NarrowLiterals(WithProductVersion(sql, options_.product_major_version),
+                    NarrowLiterals(WithServerProperties(
+                                       WithProductVersion(sql, options_.product_major_version),
+                                       options_),
                                    options_.collation),
                                              server_.address(), own_source)),
                 {}, out, false);
@@ -198,6 +201,13 @@ void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
 
 bool TdsSession::AnsweredAsLinkedServers(std::string_view sql, TdsWriter& out) {
   if (const std::optional<AddedLink> added = AddedLinkOf(sql)) {
+    if (Refused(options_, "ALTER ANY LINKED SERVER")) {
+      WriteMessage(out, Token::kError,
+                   {15247, 1, 16, "User does not have permission to perform this action.", ""});
+      WriteDone(out, Token::kDone, static_cast<std::uint16_t>(done::kMore | done::kError), 0,
+                std::nullopt);
+      return true;
+    }
     server_.AddLink(added->server, added->provider);
     return false;
   }
