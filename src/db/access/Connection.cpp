@@ -1,6 +1,7 @@
 #include "db/access/Connection.h"
 
 #include "db/ConnectionString.h"
+#include "db/PasswordMask.h"
 #include "db/access/StatementHook.h"
 
 namespace rilo::db {
@@ -27,7 +28,7 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
   // A later keyword wins, so the arguments override what the string says.
   if (!user.empty()) text += ";UID=" + QuoteConnectionValue(user);
   if (!password.empty()) text += ";PWD=" + QuoteConnectionValue(password);
-  std::string redacted = RedactConnectionString(text);
+  std::string redacted = MaskPasswords(text);
 
   NotifyStatement(StatementKind::kOpen, redacted);
   session_ = OpenSession(ConnectionString::Parse(text));
