@@ -12,12 +12,15 @@ constexpr std::string_view kMask = "***";
 constexpr std::string_view kBlanks = " \t\r\n";
 constexpr auto npos = std::string_view::npos;
 
-bool IsWordCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+bool IsWordCharacter(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
 
 bool StartsWithNoCase(std::string_view text, std::string_view lower_prefix) {
   return text.size() >= lower_prefix.size() &&
-         std::ranges::equal(text.substr(0, lower_prefix.size()), lower_prefix, {},
-                            [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+         std::ranges::equal(text.substr(0, lower_prefix.size()), lower_prefix, {}, [](char c) {
+           return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+         });
 }
 
 // Length of a password key starting at `at`, its '=' included; 0 when none starts there.

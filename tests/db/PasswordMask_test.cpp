@@ -17,8 +17,8 @@ TEST(PasswordMask, APasswordThatDoesNotEndCleanlyHidesAllThatFollows) {
 }
 
 TEST(PasswordMask, BracesHideAsFarAsEitherReadingOfThemReaches) {
-  EXPECT_EQ(MaskPasswords("PWD={;UID=u"), "PWD=***;UID=u");            // a plain "{"
-  EXPECT_EQ(MaskPasswords("PWD={a;b}c;UID=u"), "PWD=***;UID=u");       // neither reading holds
+  EXPECT_EQ(MaskPasswords("PWD={;UID=u"), "PWD=***;UID=u");       // a plain "{"
+  EXPECT_EQ(MaskPasswords("PWD={a;b}c;UID=u"), "PWD=***;UID=u");  // neither reading holds
 }
 
 TEST(PasswordMask, QuotedValuesOfOtherKeysArePassedOverWhole) {
