@@ -5,13 +5,14 @@
 #include "db/ModSQL.h"
 #include "db/SqlText.h"
 #include "jobs/DateAndStoreFilter.h"
+#include "jobs/SqlNameFilter.h"
 
 namespace rilo::jobs {
 
 std::string CategoryColumn(const db::Value& category) {
   if (db::IsNull(category)) throw std::invalid_argument("a service category without a name");
   const std::string name = db::ValueToText(category);
-  const std::string alias = db::SqlNameFilter(name);
+  const std::string alias = SqlNameFilter(name);
   // An empty quoted alias makes the server reject the whole query, and every category's
   // takings with it: leave this one category out instead.
   if (db::IsBlank(alias)) {

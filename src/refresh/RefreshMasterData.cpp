@@ -11,6 +11,7 @@
 #include "db/SqlText.h"
 #include "db/access/Connection.h"
 #include "db/access/Transaction.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 #include "refresh/LeaveForHandler.h"
 #include "refresh/LinkSection.h"
 #include "refresh/LinkedServer.h"

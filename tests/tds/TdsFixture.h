@@ -11,6 +11,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
+#include "db/access/OpenSession.h"
 #include "tds/TdsServer.h"
 
 namespace rilo::tds::testing {

@@ -15,6 +15,7 @@
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
 #include "db/Utf8Path.h"
+#include "db/access/OpenSession.h"
 
 namespace rilo::db::testing {
 
