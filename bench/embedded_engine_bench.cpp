@@ -26,6 +26,7 @@
 #include "db/Engine.h"
 #include "db/Value.h"
 #include "db/access/Connection.h"
+#include "db/access/OpenSession.h"
 #include "db/access/Recordset.h"
 #include "schema/SampleChain.h"
 

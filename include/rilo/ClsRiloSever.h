@@ -18,19 +18,19 @@ class Instance;
 }
 
 /// The four events. They are raised on the server thread, synchronously: the raising job
-/// goes on when every listener has returned. Override those you need.
+/// goes on when every listener has returned. Override those you need; the others do nothing.
 class ClsRiloSeverEvents {
  public:
   virtual ~ClsRiloSeverEvents() = default;
   /// The takings of the business date as a pair list. Writing into `str` changes nothing.
-  virtual void ServerStart(std::string& str);
+  virtual void ServerStart(std::string& /*str*/) {}
   /// The outcome of a master-data refresh. Writing into `Pd` changes nothing.
-  virtual void TipsUpdate(VariantBool& Pd);
+  virtual void TipsUpdate(VariantBool& /*Pd*/) {}
   /// The progress counter; `index` is the instance's counter itself, so a value written
   /// into it is where the counter goes on from.
-  virtual void WorkProcess(std::int32_t& index);
+  virtual void WorkProcess(std::int32_t& /*index*/) {}
   /// One appointment reminder. Writing into `str` changes nothing.
-  virtual void TipsStart(std::string& str);
+  virtual void TipsStart(std::string& /*str*/) {}
 };
 
 class ClsRiloSever {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "api/DiagnosticLine.h"
+#include "db/PasswordMask.h"
 #include "component/Instance.h"
 #include "component/JobRecords.h"
 #include "jobs/DailySummaryJob.h"
@@ -76,8 +77,8 @@ JobStatusSnapshot ClsRiloSever::Status() const {
   // Masked as a diagnostic line is: what Status shows, the log would show.
   for (JobStatus& job : snapshot.jobs) {
     if (!job.last_failure) continue;
-    job.last_failure->where = api::RedactPasswords(job.last_failure->where);
-    job.last_failure->message = api::RedactPasswords(job.last_failure->message);
+    job.last_failure->where = db::MaskPasswords(job.last_failure->where);
+    job.last_failure->message = db::MaskPasswords(job.last_failure->message);
   }
   return snapshot;
 }

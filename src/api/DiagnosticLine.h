@@ -13,10 +13,6 @@ namespace rilo::api {
 /// The name of `level` as ParseLogLevel reads it.
 std::string_view LogLevelName(LogLevel level);
 
-/// `text` with the value of every "PWD=" and "Password=" key (any case) replaced by "***",
-/// braced values included.
-std::string RedactPasswords(std::string_view text);
-
 /// "[level] where: message", passwords masked, without a line end.
 std::string FormatDiagnosticLine(LogLevel level, std::string_view where, std::string_view message);
 

@@ -1,15 +1,12 @@
 #include "check/CheckList.h"
 
-#include <algorithm>
 #include <exception>
+
+#include "db/PasswordMask.h"
 
 namespace rilo::check {
 
-CheckList::CheckList(std::vector<std::string> secrets) : secrets_(std::move(secrets)) {
-  std::erase_if(secrets_, [](const std::string& s) { return s.empty(); });
-  // Longest first, so a secret that contains another is hidden whole.
-  std::ranges::sort(secrets_, [](const auto& a, const auto& b) { return a.size() > b.size(); });
-}
+CheckList::CheckList(std::vector<std::string> secrets) : secrets_(std::move(secrets)) {}
 
 void CheckList::Pass(std::string name, std::string reason) {
   Add(std::move(name), CheckOutcome::kPassed, std::move(reason), {});
@@ -45,12 +42,8 @@ void CheckList::Add(std::string name, CheckOutcome outcome, std::string reason, 
 }
 
 std::string CheckList::Hidden(std::string text) const {
-  for (const std::string& secret : secrets_) {
-    for (auto pos = text.find(secret); pos != std::string::npos; pos = text.find(secret, pos + 3)) {
-      text.replace(pos, secret.size(), "***");
-    }
-  }
-  return text;
+  const std::vector<std::string_view> known(secrets_.begin(), secrets_.end());
+  return db::MaskPasswords(text, known);
 }
 
 std::string ListSome(const std::vector<std::string>& items, std::size_t shown) {

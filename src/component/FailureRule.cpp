@@ -1,24 +1,26 @@
 #include "component/FailureRule.h"
 
-#include <string>
+#include "db/PasswordMask.h"
 
 namespace rilo::component {
 
-void ReportSkippedStep(const ServerContext& context, std::string_view where,
-                       std::string_view step) noexcept {
+std::string DescribeException(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(std::move(error));
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}
+
+void ReportFailedStep(const ServerContext& context, std::string_view where, std::string_view step,
+                      std::span<const std::string_view> hidden) noexcept {
   if (!context.WantsFailureText()) return;
   try {
-    std::string reason = "unknown error";
-    try {
-      throw;
-    } catch (const std::exception& e) {
-      reason = e.what();
-    } catch (...) {
-    }
-    std::string message(step);
-    message += " failed: ";
-    message += reason;
-    context.Log(LogLevel::kWarning, where, message);
+    const std::string message =
+        std::string(step) + " failed: " + DescribeException(std::current_exception());
+    context.Log(LogLevel::kWarning, where, db::MaskPasswords(message, hidden));
   } catch (...) {
     // Out of memory while describing a failure: the step is skipped all the same.
   }

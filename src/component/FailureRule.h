@@ -3,6 +3,8 @@
 #pragma once
 
 #include <exception>
+#include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -10,9 +12,14 @@
 
 namespace rilo::component {
 
-/// Describes the exception in flight to `context`'s diagnostics. Call from a catch block.
-void ReportSkippedStep(const ServerContext& context, std::string_view where,
-                       std::string_view step) noexcept;
+/// What `error` says: its what(), or "unknown error" when it is not a std::exception.
+std::string DescribeException(std::exception_ptr error);
+
+/// Describes the exception in flight to `context`'s diagnostics as "<step> failed: <why>",
+/// with every non-empty text of `hidden` and every password value masked. Call from a catch
+/// block. Never throws.
+void ReportFailedStep(const ServerContext& context, std::string_view where, std::string_view step,
+                      std::span<const std::string_view> hidden = {}) noexcept;
 
 /// Runs one step; returns true when it completed, false when it failed and was skipped.
 template <class Step>
@@ -22,7 +29,7 @@ bool RunStep(const ServerContext& context, std::string_view where, std::string_v
     std::forward<Step>(body)();
     return true;
   } catch (...) {
-    ReportSkippedStep(context, where, step);
+    ReportFailedStep(context, where, step);
     return false;
   }
 }

@@ -6,6 +6,7 @@
 #include "component/FailureRule.h"
 #include "component/ListenerList.h"
 #include "component/ProgressTicker.h"
+#include "component/StoreName.h"
 #include "component/frmClock.h"
 #include "db/ModSQL.h"
 
@@ -104,7 +105,7 @@ void Instance::StartServer(AutomationDate MyDate, const std::string& MyDpName,
   RunStep(context_, kWhere, "store main settings",
           [&] { db::SetMainSettings(context_.settings, MySetStr); });
   RunStep(context_, kWhere, "store BusinessDate", [&] { BusinessDate = MyDate; });
-  RunStep(context_, kWhere, "store StoreName", [&] { StoreName = db::TrimStoreName(MyDpName); });
+  RunStep(context_, kWhere, "store StoreName", [&] { StoreName = TrimStoreName(MyDpName); });
   RunStep(context_, kWhere, "set oTimer period", [&] { oTimer.SetInterval(StartInterval); });
   RunStep(context_, kWhere, "enable oTimer", [&] { oTimer.SetEnabled(true); });
   RunStep(context_, kWhere, "set oTimer4 period", [&] { oTimer4.SetInterval(kReminderPeriodMs); });
@@ -117,7 +118,7 @@ void Instance::StartUpdate(const std::string& MySetStr, VariantBool GetNetwork,
   RunStep(context_, kWhere, "store all settings",
           [&] { db::SetAllSettings(context_.settings, MySetStr); });
   RunStep(context_, kWhere, "store RefreshEnabled", [&] { RefreshEnabled = GetNetwork; });
-  RunStep(context_, kWhere, "store StoreName", [&] { StoreName = db::TrimStoreName(MyDpName); });
+  RunStep(context_, kWhere, "store StoreName", [&] { StoreName = TrimStoreName(MyDpName); });
   RunStep(context_, kWhere, "set oTimer2 period", [&] { oTimer2.SetInterval(kRefreshDelayMs); });
   RunStep(context_, kWhere, "enable oTimer2", [&] { oTimer2.SetEnabled(true); });
 }

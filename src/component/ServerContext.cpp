@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "component/FailureRule.h"
 #include "component/JobRecords.h"
 #include "platform/CallWhileServing.h"
 
@@ -12,11 +13,9 @@ ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<Diagn
     : loop(std::move(clock)), diagnostics(std::move(sink)) {
   loop.SetErrorHandler([this](std::exception_ptr error) {
     try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      Log(LogLevel::kError, "message loop", std::string("uncaught exception: ") + e.what());
+      Log(LogLevel::kError, "message loop", "uncaught exception: " + DescribeException(error));
     } catch (...) {
-      Log(LogLevel::kError, "message loop", "uncaught exception");
+      // Out of memory while describing it: the loop goes on all the same.
     }
   });
 }

@@ -25,15 +25,9 @@ bool SameKeyword(std::string_view a, std::string_view b) {
   return std::ranges::equal(a, b, {}, lower, lower);
 }
 
-bool IsPasswordKeyword(std::string_view keyword) {
-  return SameKeyword(keyword, "pwd") || SameKeyword(keyword, "password");
-}
-
 struct Entry {
   std::string keyword;
   std::string value;
-  std::size_t value_begin = 0;  // the value as written, quotes included
-  std::size_t value_end = 0;
 };
 
 struct Scan {
@@ -80,14 +74,12 @@ Scan ScanText(std::string_view text) {
     entry.keyword = Trim(text.substr(start, equals - start));
     std::size_t value_at = text.find_first_not_of(kBlanks, equals + 1);
     if (value_at == std::string_view::npos) value_at = text.size();
-    entry.value_begin = value_at;
     if (value_at < text.size() && (text[value_at] == '"' || text[value_at] == '\'')) {
       const std::size_t after = ReadQuoted(text, value_at, entry.value);
       if (after == std::string_view::npos) {
         scan.complete = false;
         return scan;
       }
-      entry.value_end = after;
       at = text.find_first_not_of(kBlanks, after);
       if (at == std::string_view::npos) {
         at = text.size();
@@ -101,7 +93,6 @@ Scan ScanText(std::string_view text) {
       const std::size_t semicolon = std::min(text.find(';', value_at), text.size());
       const std::string_view value = Trim(text.substr(value_at, semicolon - value_at));
       entry.value = value;
-      entry.value_end = value_at + value.size();
       at = semicolon + 1;
     }
     scan.entries.push_back(std::move(entry));
@@ -149,23 +140,6 @@ std::string QuoteConnectionValue(std::string_view value) {
     if (c == quote) out += quote;
   }
   out += quote;
-  return out;
-}
-
-std::string RedactConnectionString(std::string_view text) {
-  const Scan scan = ScanText(text);
-  std::string out;
-  std::size_t copied = 0;
-  for (const Entry& entry : scan.entries) {
-    if (!IsPasswordKeyword(entry.keyword)) continue;
-    out.append(text, copied, entry.value_begin - copied);
-    out += "***";
-    copied = entry.value_end;
-  }
-  // What could not be read may hold a password: it is not shown.
-  const std::size_t shown_up_to = scan.complete ? text.size() : scan.readable;
-  if (copied < shown_up_to) out.append(text, copied, shown_up_to - copied);
-  if (!scan.complete) out += "***";
   return out;
 }
 

@@ -32,7 +32,4 @@ class ConnectionString {
 /// a double quote), the quote doubled inside.
 std::string QuoteConnectionValue(std::string_view value);
 
-/// The connection string with every password value replaced by "***", for diagnostics.
-std::string RedactConnectionString(std::string_view text);
-
 }  // namespace rilo::db

@@ -13,8 +13,6 @@
 
 namespace rilo::db {
 
-class ConnectionString;
-
 struct ColumnInfo {
   std::string name;         // the column name or alias as the query writes it
   std::string base_table;   // table the column comes from; empty for an expression
@@ -55,11 +53,5 @@ class Session {
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
 };
-
-/// Opens a session for a connection string; the Data Source picks the engine.
-std::unique_ptr<Session> OpenSession(const ConnectionString& connection_string);
-
-/// True when the Data Source names the embedded engine ("sqlite:DIR").
-bool IsEmbeddedDataSource(std::string_view data_source);
 
 }  // namespace rilo::db

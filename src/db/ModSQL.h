@@ -33,13 +33,6 @@ void SetAllSettings(DbSettings& settings, std::string_view MySetStr);
 std::string MainConnString(const DbSettings& settings);
 std::string LocalConnString(const DbSettings& settings);
 
-/// Removes from `text` the characters that may not stand in a generated column alias.
-/// Returns "" for a blank text and on any failure.
-std::string SqlNameFilter(std::string text) noexcept;
-
-/// `MyDpName` without leading and trailing spaces (U+0020 and the ideographic U+3000).
-std::string TrimStoreName(std::string_view MyDpName);
-
 /// True when `text` is empty once leading and trailing U+0020 are removed.
 bool IsBlank(std::string_view text);
 

@@ -2,23 +2,17 @@
 
 #include <stdexcept>
 
-#include "db/SqlText.h"
+#include "jobs/DateAndStoreFilter.h"
 #include "rilo/automation.h"
 
 namespace rilo::jobs {
 
 std::string ReminderQuery(std::string_view business_date, std::string_view store) {
-  std::string query =
-      "Select Top 1 服务预约.预约提醒,服务预约.顾客姓名,服务预约.顾客电话,员工信息.员工编号,"
-      "服务预约.预约项目,服务预约.预约日期 From 服务预约 LEFT JOIN 员工信息 ON 服务预约.预约员工 "
-      "= 员工信息.员工编号 Where CONVERT(varchar(100), 服务预约.预约日期, 23) >= '";
-  query += db::EscapeLiteral(business_date);
-  query += "' and 服务预约.所属分店 = '";
-  query += db::EscapeLiteral(store);
-  query +=
-      "' and 服务预约.预约状态 ='预约' and 服务预约.预约提醒 = 0 ORDER BY 服务预约.预约日期 "
-      "ASC";
-  return query;
+  return "Select Top 1 服务预约.预约提醒,服务预约.顾客姓名,服务预约.顾客电话,员工信息.员工编号,"
+         "服务预约.预约项目,服务预约.预约日期 From 服务预约 LEFT JOIN 员工信息 ON 服务预约.预约员工 "
+         "= 员工信息.员工编号 " +
+         DateAndStoreFilter("服务预约.预约日期", ">=", business_date, "服务预约.所属分店", store) +
+         " and 服务预约.预约状态 ='预约' and 服务预约.预约提醒 = 0 ORDER BY 服务预约.预约日期 ASC";
 }
 
 std::string ReminderLine(std::string_view label, const db::Value& value) {

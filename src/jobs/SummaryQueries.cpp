@@ -4,13 +4,15 @@
 
 #include "db/ModSQL.h"
 #include "db/SqlText.h"
+#include "jobs/DateAndStoreFilter.h"
+#include "jobs/SqlNameFilter.h"
 
 namespace rilo::jobs {
 
 std::string CategoryColumn(const db::Value& category) {
   if (db::IsNull(category)) throw std::invalid_argument("a service category without a name");
   const std::string name = db::ValueToText(category);
-  const std::string alias = db::SqlNameFilter(name);
+  const std::string alias = SqlNameFilter(name);
   // An empty quoted alias makes the server reject the whole query, and every category's
   // takings with it: leave this one category out instead.
   if (db::IsBlank(alias)) {
@@ -31,26 +33,14 @@ std::string CategoryColumn(const db::Value& category) {
 }
 
 std::string SummaryQueryTail(std::string_view business_date, std::string_view store) {
-  std::string tail =
-      "sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 From [销售详情] "
-      "Where CONVERT(varchar(100), 消费日期, 23) = '";
-  tail += db::EscapeLiteral(business_date);
-  tail += "' and 所属分店 = '";
-  tail += db::EscapeLiteral(store);
-  tail += "'";
-  return tail;
+  return "sum(case when 销售类型 ='销售商品' then 售价 else 0 end) as 商品销售 From [销售详情] " +
+         DateAndStoreFilter("消费日期", "=", business_date, "所属分店", store);
 }
 
 std::string MembershipQuery(std::string_view business_date, std::string_view store) {
-  std::string query =
-      "Select sum(case when 操作类型 ='会员办卡' then 消费金额 else 0 end) as 会员开卡,"
-      "sum(case when 操作类型 ='会员续卡' then 消费金额 else 0 end) as 会员续卡 From [会员记录]  "
-      "Where CONVERT(varchar(100), 办理日期, 23) = '";
-  query += db::EscapeLiteral(business_date);
-  query += "' and 所属分店 = '";
-  query += db::EscapeLiteral(store);
-  query += "'";
-  return query;
+  return "Select sum(case when 操作类型 ='会员办卡' then 消费金额 else 0 end) as 会员开卡,"
+         "sum(case when 操作类型 ='会员续卡' then 消费金额 else 0 end) as 会员续卡 From [会员记录]  " +
+         DateAndStoreFilter("办理日期", "=", business_date, "所属分店", store);
 }
 
 }  // namespace rilo::jobs

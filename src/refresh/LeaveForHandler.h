@@ -12,9 +12,9 @@
 
 namespace rilo::refresh {
 
-/// Describes the exception in flight to `context`'s diagnostics as "<step> failed: <why>",
-/// with every non-empty text of `secrets` (and the two passwords of the settings) replaced by
-/// "***". Call from a catch block. Never throws.
+/// Describes the exception in flight to `context`'s diagnostics as ReportFailedStep does,
+/// hiding every non-empty text of `secrets` and the two passwords of the settings too. Call
+/// from a catch block. Never throws.
 void ReportRoutineFailure(const component::ServerContext& context, std::string_view where,
                           std::string_view step, std::span<const std::string> secrets) noexcept;
 

@@ -7,6 +7,7 @@
 #include "db/Engine.h"
 #include "db/SqlText.h"
 #include "db/access/Connection.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 #include "refresh/LeaveForHandler.h"
 
 namespace rilo::refresh {

@@ -10,6 +10,8 @@
 #include "db/ModSQL.h"
 #include "db/SqlText.h"
 #include "db/access/Connection.h"
+#include "db/access/Transaction.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 #include "refresh/LeaveForHandler.h"
 #include "refresh/LinkSection.h"
 #include "refresh/LinkedServer.h"
@@ -61,7 +63,6 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
       settings.MainPassword, db::EscapeLiteral(settings.MainPassword), settings.LocalPassword};
   std::string step = "linking";
   auto connection = std::make_unique<db::Connection>();
-  bool in_transaction = false;
 
   return LeaveForHandler(
       self.context(), "RefreshMasterData", step, secrets,
@@ -86,13 +87,17 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
           YieldAndPause(self);
         };
         for (const std::string& statement : plan.staging) run(statement);
-        step = "beginning the transaction";
-        connection->BeginTrans();
-        in_transaction = true;
-        for (const std::string& statement : plan.transaction) run(statement);
-        step = "committing";
-        connection->CommitTrans();
-        in_transaction = false;
+        {
+          step = "beginning the transaction";
+          // Rolled back on the way to the handler. A failed rollback is only told: the handler
+          // closes the connection, which discards the transaction, and unlinks all the same.
+          db::Transaction transaction(*connection, [&] {
+            ReportRoutineFailure(self.context(), "RefreshMasterData", "rolling back", secrets);
+          });
+          for (const std::string& statement : plan.transaction) run(statement);
+          step = "committing";
+          transaction.Commit();
+        }
 
         step = "closing the local connection";
         CloseIfOpen(*connection);
@@ -103,15 +108,6 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
         return true;
       },
       [&] {
-        if (in_transaction) {
-          // Closing discards the transaction anyway; a failed rollback must not keep the
-          // connection open or the link registered.
-          try {
-            connection->RollbackTrans();
-          } catch (...) {
-            ReportRoutineFailure(self.context(), "RefreshMasterData", "rolling back", secrets);
-          }
-        }
         if (connection) CloseIfOpen(*connection);
         connection.reset();
         UnlinkMainServer(self, settings);

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "db/Engine.h"
+#include "db/odbc/FreeTdsServerName.h"
 #include "db/sql/Names.h"
 #include "db/sqlite/EmbeddedDataSource.h"
 
@@ -77,19 +78,11 @@ std::optional<std::string> SameEmbeddedFile(const db::DbSettings& s) {
 }  // namespace
 
 std::string NormalisedServerName(std::string_view server) {
-  std::string name = Lower(Trim(server));
-  if (name.starts_with("tcp:")) name.erase(0, 4);
-  std::string port;
-  if (const auto comma = name.find(','); comma != std::string::npos) {
-    port = std::string(Trim(std::string_view(name).substr(comma + 1)));
-    name.erase(comma);
-  }
-  std::string instance;
-  if (const auto slash = name.find('\\'); slash != std::string::npos) {
-    instance = name.substr(slash + 1);
-    name.erase(slash);
-  }
-  name = std::string(Trim(name));
+  const std::string lowered = Lower(Trim(server));
+  const db::odbc::ServerNameParts parts = db::odbc::SplitServerName(lowered);
+  std::string name(Trim(parts.host));
+  std::string instance(parts.instance.value_or(""));
+  std::string port(Trim(parts.port.value_or("")));
   if (IsThisMachine(name)) name = kThisMachine;
   if (instance == "mssqlserver") instance.clear();
   if (port == "1433") port.clear();

@@ -17,7 +17,7 @@ namespace {
 
 // What a master table's column holds when the sample leaves it unset: the store program
 // writes empty texts and zeros rather than Null.
-SqlValue EmptyValue(ColumnType type) {
+db::Value EmptyValue(ColumnType type) {
   switch (type) {
     case ColumnType::kText:
     case ColumnType::kLongText:
@@ -33,7 +33,7 @@ SqlValue EmptyValue(ColumnType type) {
     case ColumnType::kTime:
       break;
   }
-  return nullptr;
+  return db::Null{};
 }
 
 // Writes the rows in the catalogue's column order; a column the catalogue does not know is a
@@ -45,9 +45,9 @@ void WriteRows(SqliteFile& file, const SampleTables& tables) {
     std::vector<std::string_view> names;
     for (const auto& column : table.columns) names.push_back(column.name);
     for (const auto& row : rows->second) {
-      std::vector<SqlValue> values;
+      std::vector<db::Value> values;
       for (const auto& column : table.columns) {
-        values.push_back(table.master ? EmptyValue(column.type) : SqlValue(nullptr));
+        values.push_back(table.master ? EmptyValue(column.type) : db::Value(db::Null{}));
       }
       for (const auto& [name, value] : row) {
         std::size_t at = 0;

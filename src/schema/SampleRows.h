@@ -6,12 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "db/Value.h"
 #include "schema/SampleModel.h"
-#include "schema/SqliteFile.h"
 
 namespace rilo::schema {
 
-using SampleRow = std::vector<std::pair<std::string_view, SqlValue>>;
+using SampleRow = std::vector<std::pair<std::string_view, db::Value>>;
 using SampleTables = std::map<std::string_view, std::vector<SampleRow>>;
 
 /// Rows for each of the 19 master tables.

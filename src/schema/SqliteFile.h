@@ -1,24 +1,20 @@
-// A SQLite file opened directly through the C library, for creating store databases without
-// the access layer.
+// A SQLite file opened directly through the engine's handles, for creating store databases
+// without the access layer.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
-#include <memory>
-#include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
-struct sqlite3;
+#include "db/Value.h"
+#include "db/sqlite/SqliteHandles.h"
 
 namespace rilo::schema {
 
-using SqlValue = std::variant<std::nullptr_t, std::int64_t, double, std::string>;
-
 class SqliteFile {
  public:
-  /// Opens the file, creating it when missing. Throws std::runtime_error with SQLite's message.
+  /// Opens the file, creating it when missing. Throws std::runtime_error naming the file, with
+  /// SQLite's message.
   explicit SqliteFile(const std::filesystem::path& file);
 
   /// Runs one or more statements. Throws std::runtime_error with SQLite's message.
@@ -26,16 +22,11 @@ class SqliteFile {
 
   /// Inserts one row; `columns` and `values` pair up. Throws std::runtime_error.
   void Insert(std::string_view table, const std::vector<std::string_view>& columns,
-              const std::vector<SqlValue>& values);
+              const std::vector<db::Value>& values);
 
  private:
-  struct Closer {
-    void operator()(sqlite3* db) const noexcept;
-  };
-  [[noreturn]] void Fail(std::string_view what) const;
-
   std::filesystem::path file_;
-  std::unique_ptr<sqlite3, Closer> db_;
+  db::sqlite::DatabaseHandle db_;
 };
 
 }  // namespace rilo::schema

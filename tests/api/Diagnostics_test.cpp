@@ -7,6 +7,7 @@
 #include <string>
 
 #include "api/DiagnosticLine.h"
+#include "db/PasswordMask.h"
 
 namespace rilo {
 namespace {
@@ -33,12 +34,12 @@ TEST(Diagnostics, LineNamesLevelAndPlace) {
 }
 
 TEST(Diagnostics, PasswordsAreNeverWritten) {
-  EXPECT_EQ(api::RedactPasswords("Driver=x;Server=s;UID=sa;PWD=secret;Database=d"),
+  EXPECT_EQ(db::MaskPasswords("Driver=x;Server=s;UID=sa;PWD=secret;Database=d"),
             "Driver=x;Server=s;UID=sa;PWD=***;Database=d");
-  EXPECT_EQ(api::RedactPasswords("uid=sa;Password={se;cr}}et};Database=d"),
+  EXPECT_EQ(db::MaskPasswords("uid=sa;Password={se;cr}}et};Database=d"),
             "uid=sa;Password=***;Database=d");
-  EXPECT_EQ(api::RedactPasswords("pwd=tail"), "pwd=***");
-  EXPECT_EQ(api::RedactPasswords("MyPWD=notakey"), "MyPWD=notakey");
+  EXPECT_EQ(db::MaskPasswords("pwd=tail"), "pwd=***");
+  EXPECT_EQ(db::MaskPasswords("MyPWD=notakey"), "MyPWD=notakey");
   EXPECT_EQ(api::FormatDiagnosticLine(LogLevel::kError, "link", "failed on PWD=abc"),
             "[error] link: failed on PWD=***");
 }

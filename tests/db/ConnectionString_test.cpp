@@ -9,6 +9,7 @@
 
 #include "db/DbError.h"
 #include "db/ModSQL.h"
+#include "db/PasswordMask.h"
 
 namespace rilo::db {
 namespace {
@@ -59,9 +60,9 @@ TEST(ConnectionString, QuotesOnlyWhatNeedsIt) {
 }
 
 TEST(ConnectionString, RedactHidesPasswordsOnly) {
-  EXPECT_EQ(RedactConnectionString("Data Source=s;PWD=secret;Password = 'a;b' ;UID=u"),
+  EXPECT_EQ(MaskPasswords("Data Source=s;PWD=secret;Password = 'a;b' ;UID=u"),
             "Data Source=s;PWD=***;Password = *** ;UID=u");
-  EXPECT_EQ(RedactConnectionString("UID=u;PWD=\"never closed;x=1"), "UID=u;***");
+  EXPECT_EQ(MaskPasswords("UID=u;PWD=\"never closed;x=1"), "UID=u;***");
 }
 
 // Values that try to break out of their place in the string.
@@ -114,7 +115,7 @@ TEST(ConnectionString, BuiltStringsReadBackExactlyWithoutExtraKeywords) {
     for (const auto& [keyword, value] : cs.entries())
       ASSERT_EQ(keywords.count(keyword), 1u) << text;
 
-    const auto redacted = ConnectionString::Parse(RedactConnectionString(text));
+    const auto redacted = ConnectionString::Parse(MaskPasswords(text));
     ASSERT_EQ(redacted.Get("PWD"), "***") << text;
     ASSERT_EQ(redacted.Get("UID"), s.LocalUser) << text;
   }

@@ -15,6 +15,7 @@
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
 #include "db/Value.h"
+#include "db/access/OpenSession.h"
 #include "schema/SampleChain.h"
 
 namespace rilo::host {

@@ -22,37 +22,26 @@
 #include "db/access/StatementHook.h"
 #include "rilo/Diagnostics.h"
 #include "schema/SampleChain.h"
+#include "support/TestFolder.h"
 
 namespace rilo::refresh::testing {
 
 inline constexpr std::string_view kSep = "\xEF\xBD\x9C";  // U+FF5C
 
-/// A fresh folder under the build's test folder, removed afterwards.
-class TempDir {
+/// A fresh folder for one chain, named after `tag` and unique in the process. Its path is in
+/// the form the sample chain writes into its settings (on Windows: drive, backslashes).
+class TempDir : public rilo::testing::TestFolder {
  public:
-  explicit TempDir(std::string_view tag) {
-    static std::atomic<int> counter{0};
-    // In the form the sample chain writes into its settings (on Windows: drive, backslashes).
-    path_ = std::filesystem::absolute(
-                std::filesystem::path(RILO_TEST_TMPDIR) /
-                ("refresh-" + std::string(tag) + "-" + std::to_string(::getpid()) + "-" +
-                 std::to_string(counter++)))
-                .lexically_normal();
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
+  explicit TempDir(std::string_view tag) : TestFolder(UniqueName(tag)) {}
 
-  const std::filesystem::path& path() const { return path_; }
-  std::string source() const { return "sqlite:" + path_.string(); }
+  std::string source() const { return "sqlite:" + path().string(); }
 
  private:
-  std::filesystem::path path_;
+  static std::string UniqueName(std::string_view tag) {
+    static std::atomic<int> counter{0};
+    return "refresh-" + std::string(tag) + "-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter++);
+  }
 };
 
 inline std::string ConnString(const std::string& source, const std::string& database) {
@@ -159,6 +148,14 @@ struct Chain {
   }
   std::string source() const { return dir.source(); }
   std::string settings() const { return info.settings_string; }
+
+  /// The master tables of the local database, and of the main database as a refresh for
+  /// `store` copies them.
+  Snapshot LocalTables() const { return MasterTables(source(), info.local_database); }
+  Snapshot MainTables(const std::string& store) const {
+    return MasterTables(source(), info.main_database,
+                        " WHERE 所属分店='全部分店' or 所属分店 = '" + store + "'");
+  }
 
   TempDir dir;
   schema::SampleChain info;

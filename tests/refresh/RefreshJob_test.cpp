@@ -23,20 +23,12 @@ using testing::StatementLog;
 
 const std::string kUnlink = "exec sp_dropserver 'ITSV' , 'droplogins'";
 
-std::string FilterFor(const std::string& store) {
-  return " WHERE 所属分店='全部分店' or 所属分店 = '" + store + "'";
-}
-
 // A host on a virtual clock with the real jobs, and a sample chain to refresh from.
 struct Host {
   explicit Host(std::string_view tag) : chain(tag), host(server.Create()) {}
 
-  testing::Snapshot LocalTables() const {
-    return testing::MasterTables(chain.source(), chain.info.local_database);
-  }
-  testing::Snapshot MainTables(const std::string& store) const {
-    return testing::MasterTables(chain.source(), chain.info.main_database, FilterFor(store));
-  }
+  testing::Snapshot LocalTables() const { return chain.LocalTables(); }
+  testing::Snapshot MainTables(const std::string& store) const { return chain.MainTables(store); }
   std::string BadSettings() const {
     return testing::Settings(chain.source(), "", "", "NoSuchHQ", chain.source(),
                              chain.info.local_database);

@@ -28,10 +28,6 @@ using testing::StatementLog;
 
 const std::string kUnlink = "exec sp_dropserver 'ITSV' , 'droplogins'";
 
-std::string FilterFor(const std::string& store) {
-  return " WHERE 所属分店='全部分店' or 所属分店 = '" + store + "'";
-}
-
 // A chain, and a bare instance on a virtual clock with the chain's settings stored.
 struct Refreshing {
   explicit Refreshing(std::string_view tag, std::shared_ptr<DiagnosticsSink> sink = nullptr,
@@ -44,10 +40,8 @@ struct Refreshing {
 
   std::string main() const { return chain.info.main_database; }
   std::string local() const { return chain.info.local_database; }
-  testing::Snapshot LocalTables() const { return testing::MasterTables(chain.source(), local()); }
-  testing::Snapshot MainTables(const std::string& store) const {
-    return testing::MasterTables(chain.source(), main(), FilterFor(store));
-  }
+  testing::Snapshot LocalTables() const { return chain.LocalTables(); }
+  testing::Snapshot MainTables(const std::string& store) const { return chain.MainTables(store); }
   void OnMain(const std::string& sql) const { testing::Execute(chain.source(), main(), sql); }
   void OnLocal(const std::string& sql) const { testing::Execute(chain.source(), local(), sql); }
 

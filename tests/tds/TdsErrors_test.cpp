@@ -4,6 +4,7 @@
 #include <string>
 
 #include "db/DbError.h"
+#include "db/access/OpenSession.h"
 #include "tds/TdsFixture.h"
 
 namespace rilo::tds::testing {

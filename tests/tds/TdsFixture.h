@@ -1,16 +1,22 @@
 // A test server on a free loopback port over an engine folder of its own, and ODBC sessions to
-// it through FreeTDS.
+// it through FreeTDS; or, for the jobs, a test server over a store database and a ClsRiloSever
+// on a virtual clock.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
+#include "db/access/OpenSession.h"
+#include "jobs/StoreDatabase.h"
+#include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
 
 namespace rilo::tds::testing {
@@ -57,6 +63,34 @@ class TdsFixture : public ::testing::Test {
   }
 
   std::filesystem::path dir_;
+  std::unique_ptr<TdsServer> server_;
+};
+
+class TdsJobsFixture : public ::testing::Test {
+ protected:
+  void Serve(TdsServerOptions options = {}) {
+    options.engine_dir = db_.file().parent_path();
+    server_ = std::make_unique<TdsServer>(std::move(options));
+  }
+  /// The main-server part of the settings string, for the served store database.
+  std::string Settings(const std::string& password = "rilo-secret") const {
+    return server_->address() + "｜rilo｜" + password + "｜HQ";
+  }
+  std::vector<std::string> Texts(rilo::testing::EventKind kind) const {
+    std::vector<std::string> out;
+    for (const auto& e : vs_.listener->Of(kind)) out.push_back(e.text);
+    return out;
+  }
+  /// The server has closed every engine session of the jobs' connections, so the test's own
+  /// reads of the file meet no lock.
+  void SettleServer() { ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5))); }
+
+  void TearDown() override {
+    if (server_) server_->Stop();
+  }
+
+  rilo::testing::StoreDatabase db_;
+  rilo::testing::VirtualServer vs_;
   std::unique_ptr<TdsServer> server_;
 };
 

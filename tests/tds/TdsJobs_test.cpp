@@ -14,7 +14,7 @@
 #include "jobs/WorkedExample.h"
 #include "rilo/automation.h"
 #include "support/VirtualServer.h"
-#include "tds/TdsServer.h"
+#include "tds/TdsFixture.h"
 
 namespace rilo::tds::testing {
 namespace {
@@ -31,32 +31,7 @@ constexpr std::string_view kReminderText =
     "预约顾客：李女士‖顾客电话：13800000000‖预约员工：A03‖预约项目：面部护理‖预约时间：2025-03-09 "
     "14:30";
 
-class TdsJobs : public ::testing::Test {
- protected:
-  void Serve(TdsServerOptions options = {}) {
-    options.engine_dir = db_.file().parent_path();
-    server_ = std::make_unique<TdsServer>(std::move(options));
-  }
-  std::string Settings(const std::string& password = "rilo-secret") const {
-    return server_->address() + "｜rilo｜" + password + "｜HQ";
-  }
-  std::vector<std::string> Texts(EventKind kind) const {
-    std::vector<std::string> out;
-    for (const auto& e : vs_.listener->Of(kind)) out.push_back(e.text);
-    return out;
-  }
-  /// The server has closed every engine session of the jobs' connections, so the test's own
-  /// reads of the file meet no lock.
-  void SettleServer() { ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5))); }
-
-  void TearDown() override {
-    if (server_) server_->Stop();
-  }
-
-  StoreDatabase db_;
-  VirtualServer vs_;
-  std::unique_ptr<TdsServer> server_;
-};
+using TdsJobs = TdsJobsFixture;
 
 TEST_F(TdsJobs, SummaryWorkedExampleGivesTheExactPairList) {
   FillWorkedExample(db_);

@@ -9,6 +9,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
+#include "db/access/OpenSession.h"
 #include "jobs/StoreDatabase.h"
 #include "jobs/WorkedExample.h"
 #include "rilo/automation.h"

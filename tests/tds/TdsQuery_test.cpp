@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "db/DbError.h"
+#include "db/access/OpenSession.h"
 #include "tds/TdsFixture.h"
 
 namespace rilo::tds::testing {

@@ -12,6 +12,7 @@
 #include "db/Engine.h"
 #include "db/ModSQL.h"
 #include "db/StoreTables.h"
+#include "db/access/OpenSession.h"
 #include "db/sqlite/LinkedServerRegistry.h"
 #include "rilo/automation.h"
 #include "schema/SampleChain.h"

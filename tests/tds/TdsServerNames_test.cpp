@@ -5,6 +5,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
+#include "db/access/OpenSession.h"
 #include "db/odbc/OdbcEngine.h"
 #include "tds/TdsFixture.h"
 

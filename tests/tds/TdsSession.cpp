@@ -8,6 +8,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
+#include "db/access/OpenSession.h"
 #include "tds/TdsCatalog.h"
 #include "tds/TdsCodePage.h"
 #include "tds/TdsColumns.h"

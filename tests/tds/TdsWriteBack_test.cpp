@@ -10,7 +10,7 @@
 #include "jobs/StoreDatabase.h"
 #include "rilo/automation.h"
 #include "support/VirtualServer.h"
-#include "tds/TdsServer.h"
+#include "tds/TdsFixture.h"
 
 namespace rilo::tds::testing {
 namespace {
@@ -18,31 +18,18 @@ namespace {
 using namespace std::chrono_literals;
 using rilo::testing::Appointment;
 using rilo::testing::EventKind;
-using rilo::testing::StoreDatabase;
-using rilo::testing::VirtualServer;
 
-class TdsWriteBack : public ::testing::Test {
+class TdsWriteBack : public TdsJobsFixture {
  protected:
   /// Runs the reminder job twice against a server made with `options`; the reminders raised.
   std::vector<std::string> RemindTwice(TdsServerOptions options) {
-    options.engine_dir = db_.file().parent_path();
-    server_ = std::make_unique<TdsServer>(std::move(options));
+    Serve(std::move(options));
     auto server = vs_.Create();
-    server->StartServer(ParseAutomationDate("2025-03-08").value(), "中心店",
-                        server_->address() + "｜rilo｜rilo-secret｜HQ");
+    server->StartServer(ParseAutomationDate("2025-03-08").value(), "中心店", Settings());
     vs_.RunFor(130s);
     EXPECT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
-    std::vector<std::string> out;
-    for (const auto& e : vs_.listener->Of(EventKind::kTipsStart)) out.push_back(e.text);
-    return out;
+    return Texts(EventKind::kTipsStart);
   }
-  void TearDown() override {
-    if (server_) server_->Stop();
-  }
-
-  StoreDatabase db_;
-  VirtualServer vs_;
-  std::unique_ptr<TdsServer> server_;
 };
 
 TEST_F(TdsWriteBack, RowCountHoldsWithNoCountInTheServersUserOptions) {

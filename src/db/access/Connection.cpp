@@ -1,6 +1,10 @@
 #include "db/access/Connection.h"
 
+#include <string>
+
 #include "db/ConnectionString.h"
+#include "db/PasswordMask.h"
+#include "db/access/OpenSession.h"
 #include "db/access/StatementHook.h"
 
 namespace rilo::db {
@@ -12,6 +16,14 @@ namespace {
 
 }  // namespace
 
+void RefuseOptions(int options) {
+  // Asynchronous runs and ADO's command-type hints have no counterpart in the engines.
+  if (options != kOptionUnspecified) {
+    throw DbError(DbError::Kind::kUsage,
+                  "options " + std::to_string(options) + " are not supported");
+  }
+}
+
 Connection::Connection() = default;
 
 Connection::~Connection() noexcept = default;  // closing a session never throws
@@ -19,7 +31,8 @@ Connection::~Connection() noexcept = default;  // closing a session never throws
 void Connection::SetCursorLocation(CursorLocation location) { cursor_location_ = location; }
 
 void Connection::Open(std::string_view connection_string, std::string_view user,
-                      std::string_view password, int /*options*/) {
+                      std::string_view password, int options) {
+  RefuseOptions(options);
   if (session_) {
     throw DbError(DbError::Kind::kUsage, "Operation is not allowed when the object is open.");
   }
@@ -27,14 +40,15 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
   // A later keyword wins, so the arguments override what the string says.
   if (!user.empty()) text += ";UID=" + QuoteConnectionValue(user);
   if (!password.empty()) text += ";PWD=" + QuoteConnectionValue(password);
-  std::string redacted = RedactConnectionString(text);
+  std::string redacted = MaskPasswords(text);
 
   NotifyStatement(StatementKind::kOpen, redacted);
   session_ = OpenSession(ConnectionString::Parse(text));
   redacted_ = std::move(redacted);
 }
 
-void Connection::Execute(std::string_view sql, int /*options*/) {
+void Connection::Execute(std::string_view sql, int options) {
+  RefuseOptions(options);
   Session& open = session();
   NotifyStatement(StatementKind::kExecute, sql);
   open.Execute(sql);

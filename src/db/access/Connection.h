@@ -17,6 +17,9 @@ enum class LockType { kReadOnly = 1, kPessimistic = 2, kOptimistic = 3, kBatchOp
 enum class ObjectState { kClosed = 0, kOpen = 1 };
 inline constexpr int kOptionUnspecified = -1;
 
+/// Throws DbError(kUsage) unless `options` is kOptionUnspecified: the access layer has none.
+void RefuseOptions(int options);
+
 class Connection {
  public:
   Connection();

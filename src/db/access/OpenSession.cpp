@@ -1,8 +1,11 @@
+#include "db/access/OpenSession.h"
+
 #include "db/BlockingCall.h"
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
 #include "db/access/OffThreadSession.h"
 #include "db/odbc/OdbcEngine.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 #include "db/sqlite/SqliteEngine.h"
 
 namespace rilo::db {

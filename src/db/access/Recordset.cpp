@@ -40,9 +40,12 @@ Recordset::~Recordset() noexcept = default;
 
 void Recordset::SetCursorLocation(CursorLocation location) { cursor_location_ = location; }
 
-void Recordset::Open(std::string_view sql, Connection& active, CursorType /*cursor_type*/,
-                     LockType lock_type, int /*options*/) {
+void Recordset::Open(std::string_view sql, Connection& active, CursorType cursor_type,
+                     LockType lock_type, int options) {
   if (data_) ThrowUsage("Operation is not allowed when the object is open.");
+  // The whole result is fetched at once: it never shows what others change later.
+  if (cursor_type == CursorType::kDynamic) ThrowUsage("a dynamic cursor cannot be given");
+  RefuseOptions(options);
   std::shared_ptr<Session> session = active.shared_session();
   NotifyStatement(StatementKind::kQuery, sql);
 

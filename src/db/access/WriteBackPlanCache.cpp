@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "db/ConnectionString.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 
 namespace rilo::db {
 namespace {

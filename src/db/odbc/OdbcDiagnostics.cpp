@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "db/PasswordMask.h"
 #include "db/odbc/OdbcText.h"
 
 namespace rilo::db::odbc {
@@ -41,14 +42,6 @@ std::vector<DiagnosticRecord> ReadRecords(SQLSMALLINT handle_type, SQLHANDLE han
   return records;
 }
 
-void Mask(std::string& text, std::string_view hidden) {
-  if (hidden.empty()) return;
-  for (std::size_t at = text.find(hidden); at != std::string::npos;
-       at = text.find(hidden, at + 3)) {
-    text.replace(at, hidden.size(), "***");
-  }
-}
-
 }  // namespace
 
 DbError OdbcError(SQLSMALLINT handle_type, SQLHANDLE handle, std::string_view action,
@@ -76,8 +69,7 @@ DbError OdbcError(SQLSMALLINT handle_type, SQLHANDLE handle, std::string_view ac
     if (record.native_code != 0) message += " (native " + std::to_string(record.native_code) + ")";
     separator = "; ";
   }
-  Mask(message, hidden);
-  return DbError(DbError::Kind::kEngine, std::move(message), first_error->sqlstate,
+  return DbError(DbError::Kind::kEngine, MaskPasswords(message, std::span(&hidden, 1)), first_error->sqlstate,
                  first_error->native_code);
 }
 

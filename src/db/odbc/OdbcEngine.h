@@ -10,6 +10,8 @@
 
 namespace rilo::db {
 
+class ConnectionString;
+
 std::unique_ptr<Session> OpenOdbcSession(const ConnectionString& connection_string);
 
 /// The ODBC connection string for an ADO-style one: Data Source -> Server, Database, UID,

@@ -6,6 +6,13 @@
 #include <optional>
 #include <string_view>
 
+namespace rilo::db {
+
+/// True when the Data Source names the embedded engine ("sqlite:DIR").
+bool IsEmbeddedDataSource(std::string_view data_source);
+
+}  // namespace rilo::db
+
 namespace rilo::db::sqlite {
 
 /// The folder an embedded Data Source names, made absolute; nothing for another Data Source

@@ -8,6 +8,8 @@
 
 namespace rilo::db {
 
+class ConnectionString;
+
 std::unique_ptr<Session> OpenSqliteSession(const ConnectionString& connection_string);
 
 }  // namespace rilo::db

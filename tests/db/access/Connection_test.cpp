@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "db/access/Recordset.h"
 #include "db/access/StatementHook.h"
 #include "db/sqlite/EngineFolder.h"
 
@@ -127,6 +128,21 @@ TEST_F(ConnectionTest, UserAndPasswordArgumentsStandInForTheStringsLogin) {
   connection.Open(folder_.ConnString("Store"), "clerk", "pa;ss");
   EXPECT_NE(recorder.sent[0].second.find("UID=clerk"), std::string::npos);
   EXPECT_EQ(recorder.sent[0].second.find("pa;ss"), std::string::npos);
+}
+
+TEST_F(ConnectionTest, ArgumentsTheLayerCannotHonourAreRefusedAndNothingIsSent) {
+  Connection connection;
+  EXPECT_THROW(connection.Open(folder_.ConnString("Store"), "", "", 16), DbError);
+  EXPECT_EQ(connection.State(), ObjectState::kClosed);
+  connection.Open(folder_.ConnString("Store"));
+  EXPECT_THROW(connection.Execute("insert into t(a) values('async')", 16), DbError);
+  Recordset recordset;
+  recordset.SetCursorLocation(CursorLocation::kUseClient);
+  EXPECT_THROW(
+      recordset.Open("select a from t", connection, CursorType::kDynamic, LockType::kReadOnly),
+      DbError);
+  EXPECT_EQ(recordset.State(), ObjectState::kClosed);
+  EXPECT_EQ(folder_.Rows("Store", "select a from t"), Rows{});
 }
 
 TEST_F(ConnectionTest, TransactionsCommitOrRollBackAndClosingRollsBack) {

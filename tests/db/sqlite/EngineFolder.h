@@ -15,6 +15,8 @@
 #include "db/ConnectionString.h"
 #include "db/Engine.h"
 #include "db/Utf8Path.h"
+#include "db/access/OpenSession.h"
+#include "support/TestFolder.h"
 
 namespace rilo::db::testing {
 
@@ -23,25 +25,12 @@ inline constexpr const char* kNullText = "<null>";
 class EngineFolder {
  public:
   /// A fresh folder named after the running test; `leaf` tells apart two folders of a test.
-  explicit EngineFolder(std::string_view leaf = "engine") {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(leaf);
-    if (info) name = std::string(info->test_suite_name()) + "-" + info->name() + "-" + name;
-    dir_ = std::filesystem::path(RILO_TEST_TMPDIR) / "db" / name;
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
-  ~EngineFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  EngineFolder(const EngineFolder&) = delete;
-  EngineFolder& operator=(const EngineFolder&) = delete;
+  explicit EngineFolder(std::string_view leaf = "engine") : folder_(NameFor(leaf)) {}
 
-  const std::filesystem::path& dir() const { return dir_; }
-  std::string DataSource() const { return "sqlite:" + dir_.string(); }
+  const std::filesystem::path& dir() const { return folder_.path(); }
+  std::string DataSource() const { return "sqlite:" + dir().string(); }
   std::filesystem::path File(std::string_view database) const {
-    return dir_ / (std::string(database) + ".db");
+    return dir() / (std::string(database) + ".db");
   }
   /// The connection string the server builds for this folder.
   std::string ConnString(std::string_view database) const {
@@ -106,7 +95,14 @@ class EngineFolder {
     }
   };
 
-  std::filesystem::path dir_;
+  static std::filesystem::path NameFor(std::string_view leaf) {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(leaf);
+    if (info) name = std::string(info->test_suite_name()) + "-" + info->name() + "-" + name;
+    return std::filesystem::path("db") / name;
+  }
+
+  rilo::testing::TestFolder folder_;
 };
 
 }  // namespace rilo::db::testing

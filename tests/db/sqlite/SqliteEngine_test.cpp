@@ -7,6 +7,8 @@
 
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
+#include "db/access/OpenSession.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 #include "db/sqlite/EngineFolder.h"
 
 namespace rilo::db {

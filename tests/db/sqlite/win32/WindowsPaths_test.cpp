@@ -11,6 +11,7 @@
 #include "db/Engine.h"
 #include "db/Utf8Path.h"
 #include "db/Value.h"
+#include "db/access/OpenSession.h"
 #include "db/sqlite/EngineFolder.h"
 
 namespace rilo::db {

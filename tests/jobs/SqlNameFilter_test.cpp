@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "db/ModSQL.h"
+#include "jobs/SqlNameFilter.h"
 
-namespace rilo::db {
+namespace rilo::jobs {
 namespace {
 
 TEST(SqlNameFilter, BlankTextGivesEmpty) {
@@ -46,18 +46,5 @@ TEST(SqlNameFilter, LeavesTheCallersTextAlone) {
   EXPECT_EQ(name, "a/b");
 }
 
-TEST(StoreName, TrimsSpacesAndIdeographicSpaces) {
-  EXPECT_EQ(TrimStoreName(" \xE3\x80\x80 West  Store\xE3\x80\x80 "), "West  Store");
-  EXPECT_EQ(TrimStoreName("\xE3\x80\x80"), "");
-  EXPECT_EQ(TrimStoreName("\tA"), "\tA");
-}
-
-TEST(StoreName, BlankMeansOnlySpaces) {
-  EXPECT_TRUE(IsBlank(""));
-  EXPECT_TRUE(IsBlank("   "));
-  EXPECT_FALSE(IsBlank(" x "));
-  EXPECT_FALSE(IsBlank("\xE3\x80\x80"));
-}
-
 }  // namespace
-}  // namespace rilo::db
+}  // namespace rilo::jobs

@@ -1,10 +1,12 @@
+#include "jobs/SqlNameFilter.h"
+
 #include <array>
 #include <string>
 #include <string_view>
 
 #include "db/ModSQL.h"
 
-namespace rilo::db {
+namespace rilo::jobs {
 namespace {
 
 // Each removal in this order; later ones may create matches of earlier ones, which stay.
@@ -29,7 +31,7 @@ std::string RemoveAll(std::string_view text, std::string_view pattern) {
 
 std::string SqlNameFilter(std::string text) noexcept {
   try {
-    if (IsBlank(text)) return {};
+    if (db::IsBlank(text)) return {};
     for (std::string_view pattern : kRemovals) text = RemoveAll(text, pattern);
     return text;
   } catch (...) {
@@ -37,4 +39,4 @@ std::string SqlNameFilter(std::string text) noexcept {
   }
 }
 
-}  // namespace rilo::db
+}  // namespace rilo::jobs

@@ -1,0 +1,16 @@
+// The one door from the access layer into an engine.
+#pragma once
+
+#include <memory>
+
+#include "db/Engine.h"
+
+namespace rilo::db {
+
+class ConnectionString;
+
+/// Opens a session for a connection string; the Data Source picks the engine. On a server
+/// thread, opening and every call of the session run on its database worker.
+std::unique_ptr<Session> OpenSession(const ConnectionString& connection_string);
+
+}  // namespace rilo::db
