@@ -4,7 +4,9 @@
 //
 //   make bench-windows, or: WINEPREFIX=... wine build-windows/com_server_bench.exe
 #include <windows.h>
+
 #include <objbase.h>
+#include <ocidl.h>
 #include <wrl/client.h>
 
 #include <algorithm>
@@ -12,8 +14,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <ocidl.h>
 
 #include "ClientSink.h"
 #include "RiloServer.h"
@@ -48,9 +48,10 @@ void FirstCreation() {
     server.Reset();
     if (!WaitForServerExit(10000)) KillServerProcesses();
   }
-  std::printf("first creation until the first method returns: median %.1f ms of 5 (server "
-              "process started each time)\n",
-              Median(times));
+  std::printf(
+      "first creation until the first method returns: median %.1f ms of 5 (server "
+      "process started each time)\n",
+      Median(times));
 }
 
 void RoundTrips() {
@@ -70,9 +71,10 @@ void RoundTrips() {
                    nullptr);
   }
   const double late = Ms(Clock::now() - start) * 1000 / kCalls;
-  std::printf("method call round trip across processes: %.0f us through the dual interface, "
-              "%.0f us through IDispatch::Invoke (%d calls each)\n",
-              direct, late, kCalls);
+  std::printf(
+      "method call round trip across processes: %.0f us through the dual interface, "
+      "%.0f us through IDispatch::Invoke (%d calls each)\n",
+      direct, late, kCalls);
   server.Reset();
   if (!WaitForServerExit(10000)) KillServerProcesses();
 }
@@ -128,7 +130,8 @@ void ScriptEvents() {
     Sub s_WorkProcess(index)
       n = n + 1
     End Sub
-  )", {});
+  )",
+                               {});
   if (!run.failures.empty() || run.echoed.empty()) {
     std::printf("script events: the script failed\n");
     return;

@@ -34,8 +34,8 @@ HRESULT Succeed(Step&& step) noexcept {
 
 }  // namespace
 
-HRESULT ClsRiloSeverObject::Create(std::shared_ptr<ServerThread> thread,
-                                   ServerLifetime& lifetime, REFIID riid, void** out) {
+HRESULT ClsRiloSeverObject::Create(std::shared_ptr<ServerThread> thread, ServerLifetime& lifetime,
+                                   REFIID riid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   Microsoft::WRL::ComPtr<ITypeInfo> type_info;
@@ -114,8 +114,7 @@ HRESULT ClsRiloSeverObject::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT cou
 }
 
 HRESULT ClsRiloSeverObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                                   UINT* arg_err) {
+                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT* arg_err) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (result != nullptr) VariantInit(result);
   if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
@@ -134,8 +133,7 @@ HRESULT ClsRiloSeverObject::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags
   }
 }
 
-HRESULT ClsRiloSeverObject::InvokeStartServer(const DISPPARAMS* params, LCID lcid,
-                                              UINT* arg_err) {
+HRESULT ClsRiloSeverObject::InvokeStartServer(const DISPPARAMS* params, LCID lcid, UINT* arg_err) {
   DispatchArguments args(params, lcid, arg_err);
   DATE date = 0;
   std::string store;
@@ -151,8 +149,7 @@ HRESULT ClsRiloSeverObject::InvokeStartServer(const DISPPARAMS* params, LCID lci
   return Succeed([&] { server_->StartServer(date, store, settings, interval); });
 }
 
-HRESULT ClsRiloSeverObject::InvokeStartUpdate(const DISPPARAMS* params, LCID lcid,
-                                              UINT* arg_err) {
+HRESULT ClsRiloSeverObject::InvokeStartUpdate(const DISPPARAMS* params, LCID lcid, UINT* arg_err) {
   DispatchArguments args(params, lcid, arg_err);
   std::string settings;
   VARIANT_BOOL get_network = VARIANT_FALSE;

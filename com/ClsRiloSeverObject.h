@@ -3,8 +3,8 @@
 // to find the event interface.
 #pragma once
 
-#include <windows.h>
 #include <ocidl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <atomic>
@@ -24,8 +24,8 @@ class ClsRiloSeverObject final : public _ClsRiloSever,
                                  public IConnectionPointContainer {
  public:
   /// Makes an object on `thread`, the calling thread, and hands out interface `riid` of it.
-  static HRESULT Create(std::shared_ptr<ServerThread> thread, ServerLifetime& lifetime,
-                        REFIID riid, void** out);
+  static HRESULT Create(std::shared_ptr<ServerThread> thread, ServerLifetime& lifetime, REFIID riid,
+                        void** out);
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;

@@ -25,8 +25,9 @@ ServerCommand ParseCommandLine(const std::vector<std::wstring>& args) {
   auto set_action = [&](ServerCommand::Action action, RegistrationScope scope) {
     if (action_given && (command.action != action || command.scope != scope)) {
       command.action = ServerCommand::Action::kInvalid;
-      command.error = L"give one of /Embedding, /RegServer, /UnregServer, /RegServerPerUser, "
-                      L"/UnregServerPerUser";
+      command.error =
+          L"give one of /Embedding, /RegServer, /UnregServer, /RegServerPerUser, "
+          L"/UnregServerPerUser";
       return false;
     }
     action_given = true;

@@ -61,7 +61,8 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (sink == nullptr) return E_POINTER;
   Microsoft::WRL::ComPtr<IDispatch> events;
   // The event interface itself, or plain IDispatch: script engines' sinks answer only that.
-  if (FAILED(sink->QueryInterface(DIID___ClsRiloSever, reinterpret_cast<void**>(events.GetAddressOf()))) &&
+  if (FAILED(sink->QueryInterface(DIID___ClsRiloSever,
+                                  reinterpret_cast<void**>(events.GetAddressOf()))) &&
       FAILED(sink->QueryInterface(IID_PPV_ARGS(events.GetAddressOf())))) {
     return CONNECT_E_CANNOTCONNECT;
   }

@@ -2,8 +2,8 @@
 // connected or disconnected after it was made does not change it.
 #pragma once
 
-#include <windows.h>
 #include <ocidl.h>
+#include <windows.h>
 
 #include <atomic>
 #include <new>

@@ -3,8 +3,8 @@
 // a sink writes is dropped), the counter itself for WorkProcess (what a sink writes stays).
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "LocalServer.h"
 
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <chrono>
 #include <memory>

@@ -31,14 +31,15 @@ HKEY Root(RegistrationScope scope) {
 std::wstring Classes(const std::wstring& key) { return L"Software\\Classes\\" + key; }
 
 // Sets value `name` (empty: the key's default value) of `key`, creating the key.
-LSTATUS SetText(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
+LSTATUS SetText(HKEY root, const std::wstring& key, const wchar_t* name,
+                const std::wstring& value) {
   HKEY handle = nullptr;
   LSTATUS status = RegCreateKeyExW(root, Classes(key).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                    nullptr, &handle, nullptr);
   if (status != ERROR_SUCCESS) return status;
   const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-  status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          bytes);
+  status =
+      RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes);
   RegCloseKey(handle);
   return status;
 }
@@ -101,8 +102,8 @@ LSTATUS RegisterServer(RegistrationScope scope, const std::wstring& exe_path,
       return status;
     }
   }
-  const std::pair<REFIID, const wchar_t*> interfaces[] = {
-      {IID__ClsRiloSever, L"_ClsRiloSever"}, {DIID___ClsRiloSever, L"__ClsRiloSever"}};
+  const std::pair<REFIID, const wchar_t*> interfaces[] = {{IID__ClsRiloSever, L"_ClsRiloSever"},
+                                                          {DIID___ClsRiloSever, L"__ClsRiloSever"}};
   for (const auto& [iid, name] : interfaces) {
     const std::wstring key = L"Interface\\" + GuidText(iid);
     for (const Entry& entry : {Entry{key, nullptr, name},

@@ -1,8 +1,8 @@
 // The type library embedded in this executable (resource TYPELIB 1).
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // Text across the automation boundary: BSTRs (UTF-16) to and from the library's UTF-8.
 #pragma once
 
-#include <windows.h>
 #include <oleauto.h>
+#include <windows.h>
 
 #include <string>
 #include <string_view>

@@ -34,10 +34,9 @@ void Report(const std::wstring& text) {
 
 std::wstring ErrorText(LSTATUS status) {
   wchar_t* text = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&text), 0,
-                 nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring result = text ? text : L"error " + std::to_wstring(status) + L"\n";
   LocalFree(text);
   return result;
@@ -46,11 +45,10 @@ std::wstring ErrorText(LSTATUS status) {
 int Register(const rilo::com::ServerCommand& command) {
   using rilo::com::RegistrationScope;
   const bool all_users = command.scope == RegistrationScope::kAllUsers;
-  const LSTATUS status =
-      command.action == rilo::com::ServerCommand::Action::kRegister
-          ? rilo::com::RegisterServer(command.scope, rilo::com::ModulePath(),
-                                      command.server_arguments)
-          : rilo::com::UnregisterServer(command.scope);
+  const LSTATUS status = command.action == rilo::com::ServerCommand::Action::kRegister
+                             ? rilo::com::RegisterServer(command.scope, rilo::com::ModulePath(),
+                                                         command.server_arguments)
+                             : rilo::com::UnregisterServer(command.scope);
   if (status == ERROR_SUCCESS) return 0;
   std::wstring text = L"RiloServer: registration failed: " + ErrorText(status);
   if (status == ERROR_ACCESS_DENIED && all_users) {
@@ -64,7 +62,8 @@ int Register(const rilo::com::ServerCommand& command) {
 
 int wmain(int argc, wchar_t** argv) {
   using Action = rilo::com::ServerCommand::Action;
-  const auto command = rilo::com::ParseCommandLine(std::vector<std::wstring>(argv + 1, argv + argc));
+  const auto command =
+      rilo::com::ParseCommandLine(std::vector<std::wstring>(argv + 1, argv + argc));
   switch (command.action) {
     case Action::kServe: {
       rilo::ServerThreadOptions options;

@@ -2,8 +2,8 @@
 // and can write a value into WorkProcess's by-reference argument.
 #pragma once
 
-#include <windows.h>
 #include <oaidl.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>

@@ -1,11 +1,10 @@
 // RiloServer.exe as automation clients use it, under Wine: registration, scripts run by the
 // real VBScript engine, and a compiled client for what scripts cannot show.
-#include <windows.h>
+#include <gtest/gtest.h>
 #include <objbase.h>
 #include <ocidl.h>
+#include <windows.h>
 #include <wrl/client.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -30,7 +29,8 @@ using namespace std::chrono_literals;
 
 std::filesystem::path TestFolder(const std::string& name) {
   // A full path with its drive: the server, started by COM, has a working folder of its own.
-  const auto dir = std::filesystem::absolute(std::filesystem::path(RILO_TEST_TMPDIR) / "com" / name);
+  const auto dir =
+      std::filesystem::absolute(std::filesystem::path(RILO_TEST_TMPDIR) / "com" / name);
   std::filesystem::remove_all(dir);
   return dir;
 }
@@ -73,9 +73,7 @@ struct ScriptCase : ::testing::Test {
     return RunVbScript(ReadFile(scripts / "Common.vbs") + "\n" + ReadFile(scripts / script),
                        values);
   }
-  void TearDown() override {
-    EXPECT_EQ(KillServerProcesses(), 0u) << "a server was left running";
-  }
+  void TearDown() override { EXPECT_EQ(KillServerProcesses(), 0u) << "a server was left running"; }
 };
 
 TEST_F(ScriptCase, FirstCreationStartsTheServerASecondSharesItsSettingsTheLastReleaseEndsIt) {
@@ -127,7 +125,8 @@ struct ClientCase : ::testing::Test {
                                               IID_PPV_ARGS(server.GetAddressOf())));
     ComPtr<IConnectionPointContainer> container;
     ASSERT_HRESULT_SUCCEEDED(server.As(&container));
-    ASSERT_HRESULT_SUCCEEDED(container->FindConnectionPoint(DIID___ClsRiloSever, point.GetAddressOf()));
+    ASSERT_HRESULT_SUCCEEDED(
+        container->FindConnectionPoint(DIID___ClsRiloSever, point.GetAddressOf()));
   }
   void TearDown() override {
     if (point && cookie != 0) point->Unadvise(cookie);
@@ -207,10 +206,10 @@ TEST_F(ClientCase, ASinkWhoseClientWasKilledIsDroppedAndTheOthersGoOn) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION child{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &child));
-  ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; },
-                        30000));
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &child));
+  ASSERT_TRUE(
+      PumpUntil([&] { return WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0; }, 30000));
   CloseHandle(child.hThread);
   CloseHandle(child.hProcess);
   ASSERT_EQ(CountConnections(point.Get()), 1u) << "the child's sink was not connected";

@@ -1,8 +1,7 @@
 // Registration for the current user: what COM and hosts read, written without an
 // administrator, and removed again.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <optional>
 #include <string>
@@ -14,8 +13,10 @@ namespace {
 
 const std::wstring kClass = L"Software\\Classes\\CLSID\\{2A19597B-FCA6-4F58-94FE-6DBFA34549BD}";
 const std::wstring kLibrary = L"Software\\Classes\\TypeLib\\{51F0C86A-F314-4C00-8C21-DCAA9AC4238C}";
-const std::wstring kInterface = L"Software\\Classes\\Interface\\{DA1CB8FF-B84C-4761-AE6E-BF75E7B864C4}";
-const std::wstring kEvents = L"Software\\Classes\\Interface\\{1495E550-F458-4A1C-9CAF-76A6E5F4C483}";
+const std::wstring kInterface =
+    L"Software\\Classes\\Interface\\{DA1CB8FF-B84C-4761-AE6E-BF75E7B864C4}";
+const std::wstring kEvents =
+    L"Software\\Classes\\Interface\\{1495E550-F458-4A1C-9CAF-76A6E5F4C483}";
 
 std::optional<std::wstring> UserValue(const std::wstring& key, const wchar_t* name = nullptr) {
   wchar_t buffer[1024];

@@ -1,8 +1,8 @@
 #include "ScriptHost.h"
 
-#include <windows.h>
 #include <activscp.h>
 #include <ocidl.h>
+#include <windows.h>
 #include <wrl/client.h>
 
 #include <cstdio>
@@ -80,8 +80,8 @@ class EventSink final : public DispatchBase {
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS* params,
-                                   VARIANT*, EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD, DISPPARAMS* params, VARIANT*,
+                                   EXCEPINFO*, UINT*) override {
     BSTR name = nullptr;
     UINT count = 0;
     if (FAILED(events_->GetNames(id, &name, 1, &count)) || count == 0) return S_OK;
@@ -138,9 +138,14 @@ class WScriptObject final : public DispatchBase {
 
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
-    static const wchar_t* const kMethods[] = {L"echo",  L"sleep",           L"createobject",
-                                              L"quit",  L"arg",             L"check",
-                                              L"serverprocesses", L"waitforserverexit",
+    static const wchar_t* const kMethods[] = {L"echo",
+                                              L"sleep",
+                                              L"createobject",
+                                              L"quit",
+                                              L"arg",
+                                              L"check",
+                                              L"serverprocesses",
+                                              L"waitforserverexit",
                                               L"disconnectobject"};
     const std::wstring name = Lower(names[0]);
     for (UINT i = 1; i < count; ++i) ids[i] = DISPID_UNKNOWN;
@@ -191,8 +196,7 @@ class WScriptObject final : public DispatchBase {
         PumpFor(static_cast<DWORD>(number(0)));
         return S_OK;
       case 3:  // CreateObject(progid [, prefix])
-        return CreateObject(ToUtf16(text(0)), params->cArgs > 1 ? ToUtf16(text(1)) : L"",
-                            result);
+        return CreateObject(ToUtf16(text(0)), params->cArgs > 1 ? ToUtf16(text(1)) : L"", result);
       case 4:  // Quit(code)
         run_.exit_code = number(0);
         return S_OK;
@@ -224,8 +228,8 @@ class WScriptObject final : public DispatchBase {
       case 8:  // WaitForServerExit(ms): True when none is left within ms
         if (result) {
           V_VT(result) = VT_BOOL;
-          V_BOOL(result) = WaitForServerExit(static_cast<DWORD>(number(0))) ? VARIANT_TRUE
-                                                                            : VARIANT_FALSE;
+          V_BOOL(result) =
+              WaitForServerExit(static_cast<DWORD>(number(0))) ? VARIANT_TRUE : VARIANT_FALSE;
         }
         return S_OK;
       case 9:  // DisconnectObject(obj)

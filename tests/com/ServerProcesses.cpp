@@ -24,10 +24,11 @@ std::size_t ForEachServer(const std::function<void(HANDLE)>& each) {
   std::size_t count = 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    HANDLE process = OpenProcess(
-        PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-        entry.th32ProcessID);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    HANDLE process =
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                    entry.th32ProcessID);
     if (process == nullptr) continue;
     wchar_t image[MAX_PATH * 2];
     DWORD size = MAX_PATH * 2;
