@@ -1,8 +1,9 @@
 // The class object of ClsRiloSever: makes every instance on the server thread.
 #pragma once
 
-#include <unknwn.h>
 #include <windows.h>
+
+#include <unknwn.h>
 
 #include <atomic>
 #include <memory>

@@ -3,8 +3,9 @@
 // to find the event interface.
 #pragma once
 
-#include <ocidl.h>
 #include <windows.h>
+
+#include <ocidl.h>
 #include <wrl/client.h>
 
 #include <atomic>

@@ -2,8 +2,9 @@
 // the order they connected, and the raising of an event to each of them.
 #pragma once
 
-#include <ocidl.h>
 #include <windows.h>
+
+#include <ocidl.h>
 #include <wrl/client.h>
 
 #include <vector>

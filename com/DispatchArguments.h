@@ -3,8 +3,9 @@
 // dates as VT_DATE or text, named arguments, and optional ones left out.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <vector>

@@ -2,8 +2,9 @@
 // connected or disconnected after it was made does not change it.
 #pragma once
 
-#include <ocidl.h>
 #include <windows.h>
+
+#include <ocidl.h>
 
 #include <atomic>
 #include <new>

@@ -3,8 +3,9 @@
 // a sink writes is dropped), the counter itself for WorkProcess (what a sink writes stays).
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,8 @@
 #include "LocalServer.h"
 
-#include <objbase.h>
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <chrono>
 #include <memory>

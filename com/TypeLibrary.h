@@ -1,8 +1,9 @@
 // The type library embedded in this executable (resource TYPELIB 1).
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <string>
 

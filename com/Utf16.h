@@ -1,8 +1,9 @@
 // Text across the automation boundary: BSTRs (UTF-16) to and from the library's UTF-8.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <string_view>

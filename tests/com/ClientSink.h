@@ -2,8 +2,9 @@
 // and can write a value into WorkProcess's by-reference argument.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <optional>
 #include <string>

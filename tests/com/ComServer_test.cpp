@@ -1,9 +1,10 @@
 // RiloServer.exe as automation clients use it, under Wine: registration, scripts run by the
 // real VBScript engine, and a compiled client for what scripts cannot show.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <ocidl.h>
-#include <windows.h>
 #include <wrl/client.h>
 
 #include <chrono>

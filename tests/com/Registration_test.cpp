@@ -1,7 +1,8 @@
 // Registration for the current user: what COM and hosts read, written without an
 // administrator, and removed again.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <optional>
 #include <string>

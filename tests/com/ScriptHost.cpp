@@ -1,8 +1,9 @@
 #include "ScriptHost.h"
 
+#include <windows.h>
+
 #include <activscp.h>
 #include <ocidl.h>
-#include <windows.h>
 #include <wrl/client.h>
 
 #include <cstdio>
