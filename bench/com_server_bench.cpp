@@ -144,6 +144,7 @@ void ScriptEvents() {
 }  // namespace
 
 int main() {
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // each figure as soon as it is known
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   KillServerProcesses();
   if (RunServerCommand(L"/RegServer", 60000) != 0) {
