@@ -69,7 +69,7 @@ bench: build
 # Windows: the same tree cross-built with mingw-w64, its tests run under Wine. npm fetches the
 # pinned SQLite amalgamation. Each run has a Wine prefix of its own under the build folder.
 WIN_BUILD ?= build-windows
-WIN_PACKAGES := g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 $(if $(shell command -v npm),,npm) \
+WIN_PACKAGES := g++-mingw-w64-x86-64 mingw-w64-tools libwine-dev wine wine64 $(if $(shell command -v npm),,npm) \
                 libfmt-dev nlohmann-json3-dev libcli11-dev googletest cmake ninja-build
 WINE_ENV = WINEPREFIX=$(abspath $(WIN_BUILD))/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
 

@@ -2,6 +2,7 @@
 
 #include "check/Checks.h"
 #include "db/DbError.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 #include "refresh/LinkProvider.h"
 
 namespace rilo::check {

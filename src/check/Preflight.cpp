@@ -5,7 +5,9 @@
 #include "check/CheckList.h"
 #include "check/Checks.h"
 #include "check/Database.h"
+#include "component/StoreName.h"
 #include "db/ModSQL.h"
+#include "db/sqlite/EmbeddedDataSource.h"
 
 namespace rilo {
 namespace {
@@ -85,7 +87,7 @@ void CheckLocal(CheckList& list, Database& local, Database& main, const db::DbSe
 std::vector<CheckResult> RunPreflight(const PreflightOptions& options) {
   db::DbSettings settings;
   db::SetAllSettings(settings, options.settings);
-  const std::string store = db::TrimStoreName(options.store_name);
+  const std::string store = component::TrimStoreName(options.store_name);
   CheckList list({settings.MainPassword, settings.LocalPassword});
 
   Database main;
