@@ -9,28 +9,14 @@
 namespace rilo::com {
 namespace {
 
-const char* LevelName(LogLevel level) {
-  switch (level) {
-    case LogLevel::kError:
-      return "error";
-    case LogLevel::kWarning:
-      return "warning";
-    case LogLevel::kInfo:
-      return "info";
-    default:
-      return "debug";
-  }
-}
-
 class DebugOutputSink final : public DiagnosticsSink {
  public:
   explicit DebugOutputSink(LogLevel max_level) : max_level_(max_level) {}
 
   void Write(LogLevel level, std::string_view where, std::string_view message) override {
     if (level == LogLevel::kOff || level > max_level_) return;
-    std::string line = "RiloServer ";
-    line.append(LevelName(level)).append(" ").append(where).append(": ").append(message);
-    line += '\n';
+    // Passwords masked like every other sink's lines.
+    std::string line = "RiloServer " + FormatDiagnosticLine(level, where, message) + "\n";
     OutputDebugStringW(ToUtf16(line).c_str());
   }
 

@@ -16,12 +16,10 @@
 #include "LineSplitter.h"
 #include "LineWriter.h"
 #include "LogLevelOption.h"
+#include "OdbcOptions.h"
 #include "ServeSession.h"
 #include "SignalFd.h"
 #include "StatusAnswer.h"
-#include "db/DbError.h"
-#include "db/odbc/OdbcEngine.h"
-#include "refresh/LinkProvider.h"
 
 namespace rilo::host {
 namespace {
@@ -87,34 +85,7 @@ CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options) {
       "lines on standard output. Ends at end of input, SIGINT, SIGTERM or SIGHUP. Events a host "
       "does not read in time are dropped rather than holding the server.");
   AddLogLevelOption(*command, options.log_level);
-  command
-      ->add_option("--odbc-driver", options.odbc_driver,
-                   "ODBC driver for SQL Server: a name from odbcinst.ini or the path of a "
-                   "driver library (default: FreeTDS)")
-      ->check(CLI::Validator(
-          [](const std::string& value) -> std::string {
-            // A path is checked now; a name only the driver manager can look up, later.
-            if (value.find('/') == std::string::npos) return {};
-            return CLI::ExistingFile(value);
-          },
-          "NAME_OR_PATH"));
-  command
-      ->add_option("--odbc-keyword", options.odbc_keywords,
-                   "Add KEYWORD=VALUE to every connection through FreeTDS, for servers that "
-                   "force encryption: Encryption=require, CAFile=PATH (repeatable)")
-      ->check(CLI::Validator(
-          [](const std::string& value) -> std::string {
-            try {
-              db::SetFreeTdsKeywords({value});
-            } catch (const db::DbError& error) {
-              return error.what();
-            }
-            return {};
-          },
-          "KEYWORD=VALUE"));
-  command->add_option("--link-provider", options.link_provider,
-                      "OLE DB provider of the linked server the refresh creates (default: "
-                      "SQLOLEDB before SQL Server 2022, MSOLEDBSQL from 2022 on)");
+  AddOdbcOptions(*command, options.odbc);
   return command;
 }
 
@@ -123,9 +94,7 @@ int RunServe(const ServeOptions& options) {
   SignalFd signals({SIGINT, SIGTERM, SIGHUP});
   // A host that goes away must not kill us in the middle of releasing the instances.
   ::signal(SIGPIPE, SIG_IGN);
-  if (!options.odbc_driver.empty()) db::SetOdbcDriver(options.odbc_driver);
-  db::SetFreeTdsKeywords(options.odbc_keywords);
-  refresh::SetLinkProvider(options.link_provider);
+  ApplyOdbcOptions(options.odbc);
 
   auto out = std::make_shared<LineWriter>(STDOUT_FILENO);
   ServerThreadOptions thread_options;

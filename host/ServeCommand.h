@@ -3,15 +3,14 @@
 
 #include <CLI/CLI.hpp>
 #include <string>
-#include <vector>
+
+#include "OdbcOptions.h"
 
 namespace rilo::host {
 
 struct ServeOptions {
   std::string log_level = "off";
-  std::string odbc_driver;
-  std::vector<std::string> odbc_keywords;
-  std::string link_provider;
+  OdbcOptions odbc;
 };
 
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options);

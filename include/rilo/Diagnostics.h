@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace rilo {
@@ -18,6 +19,10 @@ class DiagnosticsSink {
 
 /// A sink writing lines to standard error, for messages at `max_level` or more severe.
 std::shared_ptr<DiagnosticsSink> MakeStderrSink(LogLevel max_level);
+
+/// "[level] where: message" with passwords masked, without a line end: the line every sink
+/// writes.
+std::string FormatDiagnosticLine(LogLevel level, std::string_view where, std::string_view message);
 
 /// Parses "off", "error", "warning", "info", "debug"; nothing for anything else.
 bool ParseLogLevel(std::string_view text, LogLevel& out);

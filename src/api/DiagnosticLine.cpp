@@ -19,9 +19,13 @@ std::string_view LogLevelName(LogLevel level) {
   return "unknown";
 }
 
+}  // namespace rilo::api
+
+namespace rilo {
+
 std::string FormatDiagnosticLine(LogLevel level, std::string_view where, std::string_view message) {
   std::string line = "[";
-  line += LogLevelName(level);
+  line += api::LogLevelName(level);
   line += "] ";
   line += db::MaskPasswords(where);
   line += ": ";
@@ -29,4 +33,4 @@ std::string FormatDiagnosticLine(LogLevel level, std::string_view where, std::st
   return line;
 }
 
-}  // namespace rilo::api
+}  // namespace rilo

@@ -13,9 +13,6 @@ namespace rilo::api {
 /// The name of `level` as ParseLogLevel reads it.
 std::string_view LogLevelName(LogLevel level);
 
-/// "[level] where: message", passwords masked, without a line end.
-std::string FormatDiagnosticLine(LogLevel level, std::string_view where, std::string_view message);
-
 /// A sink writing one line per message at `max_level` or more severe to `file`, which must
 /// outlive it. MakeStderrSink is this sink on standard error.
 std::shared_ptr<DiagnosticsSink> MakeFileSink(std::FILE* file, LogLevel max_level);

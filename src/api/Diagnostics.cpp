@@ -14,7 +14,7 @@ class FileSink final : public DiagnosticsSink {
 
   void Write(LogLevel level, std::string_view where, std::string_view message) override {
     if (level == LogLevel::kOff || level > max_level_) return;
-    std::string line = api::FormatDiagnosticLine(level, where, message);
+    std::string line = FormatDiagnosticLine(level, where, message);
     line += '\n';
     // Several server threads may share one sink; keep their lines whole.
     std::lock_guard guard(mutex_);

@@ -28,7 +28,7 @@ TEST(Diagnostics, ParsesTheFiveLevelNames) {
 }
 
 TEST(Diagnostics, LineNamesLevelAndPlace) {
-  EXPECT_EQ(api::FormatDiagnosticLine(LogLevel::kWarning, "daily summary job",
+  EXPECT_EQ(FormatDiagnosticLine(LogLevel::kWarning, "daily summary job",
                                       "open connection failed: login refused"),
             "[warning] daily summary job: open connection failed: login refused");
 }
@@ -40,7 +40,7 @@ TEST(Diagnostics, PasswordsAreNeverWritten) {
             "uid=sa;Password=***;Database=d");
   EXPECT_EQ(db::MaskPasswords("pwd=tail"), "pwd=***");
   EXPECT_EQ(db::MaskPasswords("MyPWD=notakey"), "MyPWD=notakey");
-  EXPECT_EQ(api::FormatDiagnosticLine(LogLevel::kError, "link", "failed on PWD=abc"),
+  EXPECT_EQ(FormatDiagnosticLine(LogLevel::kError, "link", "failed on PWD=abc"),
             "[error] link: failed on PWD=***");
 }
 
