@@ -112,18 +112,13 @@ void ServerThread::Invoke(const std::function<void()>& fn) {
   // std::future_error instead of waiting for ever.
   auto done = std::make_shared<std::promise<void>>();
   auto finished = done->get_future();
-  component::ServerContext& context = p_->core->context;
-  context.loop.Post([&fn, done, &context] {
-    // Served at a job's yield, a host call is not part of that job: its failures are not the
-    // job's.
-    component::RunFailures* const job_run = std::exchange(context.current_run, nullptr);
+  p_->core->context.loop.Post([&fn, done] {
     try {
       fn();
       done->set_value();
     } catch (...) {
       done->set_exception(std::current_exception());
     }
-    context.current_run = job_run;
   });
   finished.get();
 }

@@ -2,14 +2,10 @@
 
 #include <string>
 
+#include "db/AsciiCase.h"
+
 namespace rilo::check {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return out;
-}
 
 bool Has(const std::string& text, std::string_view part) {
   return text.find(part) != std::string::npos;
@@ -18,7 +14,7 @@ bool Has(const std::string& text, std::string_view part) {
 }  // namespace
 
 ColumnKind KindOfDeclaredType(std::string_view declared) {
-  std::string type = Lower(declared);
+  std::string type = db::AsciiLower(declared);
   if (const auto paren = type.find('('); paren != std::string::npos) type.resize(paren);
   while (!type.empty() && type.back() == ' ') type.pop_back();
   if (type == "time") return ColumnKind::kTime;
@@ -73,7 +69,7 @@ std::string_view KindName(schema::ColumnType expected) {
 }
 
 bool IsCodePageText(std::string_view declared) {
-  const std::string type = Lower(declared);
+  const std::string type = db::AsciiLower(declared);
   return type.starts_with("char") || type.starts_with("varchar") || type == "text";
 }
 

@@ -174,7 +174,7 @@ void Instance::RaiseTipsStart(std::string& str) {
   });
 }
 
-void Instance::Yield() { context_.loop.ProcessPendingMessages(); }
+void Instance::Yield() { context_.Yield(); }
 
 void Instance::Sleep(std::chrono::milliseconds ms) { context_.loop.Sleep(ms); }
 

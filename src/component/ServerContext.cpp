@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "component/FailureRule.h"
 #include "component/JobRecords.h"
@@ -20,10 +21,34 @@ ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<Diagn
   });
 }
 
+namespace {
+
+// Sets the waiting job's run aside while the loop serves others, and puts it back after.
+class RunSetAside {
+ public:
+  explicit RunSetAside(RunFailures*& current)
+      : current_(current), waiting_(std::exchange(current, nullptr)) {}
+  ~RunSetAside() { current_ = waiting_; }
+  RunSetAside(const RunSetAside&) = delete;
+  RunSetAside& operator=(const RunSetAside&) = delete;
+
+ private:
+  RunFailures*& current_;
+  RunFailures* const waiting_;
+};
+
+}  // namespace
+
 db::BlockingCallRunner ServerContext::DatabaseCallRunner() {
   return [this](const std::function<void()>& call) {
+    const RunSetAside aside(current_run);
     platform::CallWhileServing(loop, database_worker, call);
   };
+}
+
+void ServerContext::Yield() {
+  const RunSetAside aside(current_run);
+  loop.ProcessPendingMessages();
 }
 
 void ServerContext::Log(LogLevel level, std::string_view where,

@@ -32,8 +32,12 @@ struct ServerContext {
   /// `database_worker` while the loop serves its messages as at a yield.
   db::BlockingCallRunner DatabaseCallRunner();
 
+  /// A job's yield: serves the messages waiting now.
+  void Yield();
+
   /// The job run under way (the innermost, when runs nest): Log adds the failures it is told
-  /// of to it. None outside job runs and while a host call runs.
+  /// of to it. None outside job runs, and set aside while a job waits at a yield or on a
+  /// database call: host calls and other timers served meanwhile are not part of that job.
   RunFailures* current_run = nullptr;
 
   /// Whether a failure needs describing: there is a sink, or a job run records its failures.

@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 #include "db/Engine.h"
 
@@ -19,11 +20,7 @@ constexpr std::string_view kModernProviderString = "Encrypt=yes;TrustServerCerti
 std::mutex forced_mutex;
 std::string forced;
 
-bool IsModern(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  return upper.starts_with("MSOLEDBSQL");
-}
+bool IsModern(std::string_view name) { return db::AsciiUpper(name).starts_with("MSOLEDBSQL"); }
 
 LinkProvider Named(std::string name) {
   LinkProvider provider{std::move(name), {}};

@@ -3,18 +3,13 @@
 #include <regex>
 #include <vector>
 
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 #include "db/sql/Tokenizer.h"
 #include "tds/TdsSqlText.h"
 
 namespace rilo::tds {
 namespace {
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  return out;
-}
 
 // The arguments of a procedure call as written: literals unquoted, names and null as they
 // stand.
@@ -77,7 +72,7 @@ bool ReadsThrough(std::string_view sql, std::string_view server) {
 }
 
 bool HasProvider(int major_version, std::string_view provider) {
-  const std::string name = Upper(provider);
+  const std::string name = db::AsciiUpper(provider);
   if (name == "MSOLEDBSQL" || name == "MSOLEDBSQL19") return true;
   return major_version < 16 && (name == "SQLOLEDB" || name.starts_with("SQLNCLI"));
 }

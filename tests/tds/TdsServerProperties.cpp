@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <regex>
 
+#include "db/AsciiCase.h"
+
 namespace rilo::tds {
 namespace {
-
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-  return out;
-}
 
 std::string CollationName(Collation collation) {
   return collation == Collation::kChinesePrc ? "Chinese_PRC_CI_AS" : "SQL_Latin1_General_CP1_CI_AS";
@@ -18,7 +14,7 @@ std::string CollationName(Collation collation) {
 
 // COLLATIONPROPERTY(name, 'CodePage'): NULL for a name the server does not know.
 std::string CodePageOf(const std::string& collation) {
-  const std::string name = Upper(collation);
+  const std::string name = db::AsciiUpper(collation);
   if (name.starts_with("CHINESE_PRC")) return "936";
   if (name.starts_with("SQL_LATIN1_GENERAL_CP1_") || name.starts_with("LATIN1_GENERAL")) {
     return "1252";
@@ -80,9 +76,9 @@ constexpr std::string_view kColumnsView =
 }  // namespace
 
 bool Refused(const TdsServerOptions& options, std::string_view permission) {
-  const std::string wanted = Upper(permission);
+  const std::string wanted = db::AsciiUpper(permission);
   return std::ranges::any_of(options.refused_permissions,
-                             [&](const std::string& p) { return Upper(p) == wanted; });
+                             [&](const std::string& p) { return db::AsciiUpper(p) == wanted; });
 }
 
 std::string WithServerProperties(std::string_view sql, const TdsServerOptions& options) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 #include "db/odbc/OdbcEngine.h"
 
@@ -12,12 +13,6 @@ namespace {
 
 std::mutex keywords_mutex;
 Keywords extra_keywords;
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return out;
-}
 
 [[noreturn]] void Refuse(std::string message) {
   throw DbError(DbError::Kind::kUsage, std::move(message));
@@ -32,8 +27,8 @@ Keywords FreeTdsExtraKeywords() {
 
 void RefuseStrictEncryption(const Keywords& keywords) {
   for (const auto& [keyword, value] : keywords) {
-    const std::string name = Lower(keyword);
-    const bool strict = ((name == "encryption" || name == "encrypt") && Lower(value) == "strict") ||
+    const std::string name = AsciiLower(keyword);
+    const bool strict = ((name == "encryption" || name == "encrypt") && AsciiLower(value) == "strict") ||
                         (name == "tds_version" && value.starts_with("8"));
     if (strict) {
       Refuse("TDS 8 strict encryption (" + keyword + "=" + value +
@@ -56,9 +51,9 @@ void SetFreeTdsKeywords(const std::vector<std::string>& assignments) {
     }
     const std::string keyword = assignment.substr(0, equals);
     const std::string value = assignment.substr(equals + 1);
-    const std::string name = odbc::Lower(keyword);
+    const std::string name = AsciiLower(keyword);
     if (name == "encryption") {
-      const std::string level = odbc::Lower(value);
+      const std::string level = AsciiLower(value);
       if (level != "off" && level != "request" && level != "require" && level != "strict") {
         odbc::Refuse("Encryption must be off, request or require, not '" + value + "'");
       }
