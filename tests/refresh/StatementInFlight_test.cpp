@@ -20,6 +20,7 @@
 #include "refresh/RefreshFixture.h"
 #include "refresh/RefreshJob.h"
 #include "rilo/ClsRiloSever.h"
+#include "rilo/JobStatus.h"
 #include "support/VirtualServer.h"
 
 namespace rilo::refresh {
@@ -111,6 +112,8 @@ TEST(StatementInFlight, TickerAndHostCallsRunWhileItWaitsAndTheRefreshIsNotNeste
       server.thread->Invoke([&] { server.clock->Advance(10ms); });
       ASSERT_TRUE(ticks.AwaitAtLeast(i));
     }
+    // A host call that fails here is the host call's failure, not the waiting run's.
+    host->StartServer(AutomationDate{}, "中心店", chain.settings(), -1);
     // The host asks for another refresh; its tick falls due while the first still waits.
     host->StartUpdate(chain.settings(), kVariantTrue, "中心店");
     server.thread->Invoke([&] { server.clock->Advance(2000ms); });
@@ -135,6 +138,10 @@ TEST(StatementInFlight, TickerAndHostCallsRunWhileItWaitsAndTheRefreshIsNotNeste
   const auto tips = server.listener->Of(EventKind::kTipsUpdate);
   EXPECT_EQ(tips[0].number, kVariantTrue);
   EXPECT_EQ(tips[1].number, kVariantTrue);
+  const JobStatus refresh = host->Status().Of(Job::kRefresh);
+  EXPECT_EQ(refresh.runs, 2u);
+  EXPECT_FALSE(refresh.last_failure) << refresh.last_failure->where << ": "
+                                     << refresh.last_failure->message;
   // The second run started only after the first had ended, never inside its wait.
   std::vector<std::string> two_runs = OneRun(chain);
   const auto again = OneRun(chain);
