@@ -27,6 +27,7 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
+  /// The location of the recordsets opened on it that set none of their own.
   void SetCursorLocation(CursorLocation location);
   CursorLocation GetCursorLocation() const { return cursor_location_; }
 

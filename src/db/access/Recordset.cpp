@@ -45,6 +45,9 @@ void Recordset::Open(std::string_view sql, Connection& active, CursorType cursor
   if (data_) ThrowUsage("Operation is not allowed when the object is open.");
   // The whole result is fetched at once: it never shows what others change later.
   if (cursor_type == CursorType::kDynamic) ThrowUsage("a dynamic cursor cannot be given");
+  if (cursor_location_.value_or(active.GetCursorLocation()) != CursorLocation::kUseClient) {
+    ThrowUsage("a server-side cursor cannot be given: results are held on the client");
+  }
   RefuseOptions(options);
   std::shared_ptr<Session> session = active.shared_session();
   NotifyStatement(StatementKind::kQuery, sql);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,8 @@ class Recordset {
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
 
+  /// Unset, the connection's location holds. Open refuses a server-side location: every
+  /// result is held on the client.
   void SetCursorLocation(CursorLocation location);
 
   /// Runs `sql` on `active` and fetches the whole result; positioned on the first row, or at
@@ -67,7 +70,7 @@ class Recordset {
   friend class Field;
   struct Data;
   std::unique_ptr<Data> data_;
-  CursorLocation cursor_location_ = CursorLocation::kUseServer;
+  std::optional<CursorLocation> cursor_location_;
 };
 
 }  // namespace rilo::db

@@ -137,11 +137,23 @@ TEST_F(ConnectionTest, ArgumentsTheLayerCannotHonourAreRefusedAndNothingIsSent) 
   connection.Open(folder_.ConnString("Store"));
   EXPECT_THROW(connection.Execute("insert into t(a) values('async')", 16), DbError);
   Recordset recordset;
+  // Server-side is the default, as in ADO; the recordset's own setting comes before the
+  // connection's.
+  EXPECT_THROW(
+      recordset.Open("select a from t", connection, CursorType::kKeyset, LockType::kReadOnly),
+      DbError);
+  connection.SetCursorLocation(CursorLocation::kUseClient);
+  recordset.SetCursorLocation(CursorLocation::kUseServer);
+  EXPECT_THROW(
+      recordset.Open("select a from t", connection, CursorType::kKeyset, LockType::kReadOnly),
+      DbError);
   recordset.SetCursorLocation(CursorLocation::kUseClient);
   EXPECT_THROW(
       recordset.Open("select a from t", connection, CursorType::kDynamic, LockType::kReadOnly),
       DbError);
   EXPECT_EQ(recordset.State(), ObjectState::kClosed);
+  recordset.Open("select a from t", connection, CursorType::kKeyset, LockType::kReadOnly);
+  EXPECT_EQ(recordset.State(), ObjectState::kOpen);
   EXPECT_EQ(folder_.Rows("Store", "select a from t"), Rows{});
 }
 
