@@ -5,6 +5,8 @@
 #include <cctype>
 #include <vector>
 
+#include "db/AsciiCase.h"
+
 namespace rilo::db {
 namespace {
 
@@ -16,19 +18,12 @@ bool IsWordCharacter(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
 }
 
-bool StartsWithNoCase(std::string_view text, std::string_view lower_prefix) {
-  return text.size() >= lower_prefix.size() &&
-         std::ranges::equal(text.substr(0, lower_prefix.size()), lower_prefix, {}, [](char c) {
-           return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-         });
-}
-
 // Length of a password key starting at `at`, its '=' included; 0 when none starts there.
 std::size_t PasswordKeyLength(std::string_view text, std::size_t at) {
   if (at > 0 && IsWordCharacter(text[at - 1])) return 0;
   static constexpr std::array<std::string_view, 2> kKeys = {"password", "pwd"};
   for (std::string_view key : kKeys) {
-    if (!StartsWithNoCase(text.substr(at), key)) continue;
+    if (!StartsWithAsciiNoCase(text.substr(at), key)) continue;
     const std::size_t equals = text.find_first_not_of(kBlanks, at + key.size());
     if (equals != npos && text[equals] == '=') return equals + 1 - at;
   }

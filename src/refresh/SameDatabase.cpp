@@ -8,10 +8,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
+#include "db/AsciiCase.h"
 #include "db/Engine.h"
 #include "db/odbc/FreeTdsServerName.h"
 #include "db/sql/Names.h"
@@ -21,13 +21,6 @@ namespace rilo::refresh {
 namespace {
 
 constexpr std::string_view kThisMachine = "(local)";
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(),
-                         [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return out;
-}
 
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(" \t");
@@ -46,7 +39,7 @@ bool IsThisMachine(std::string_view host) {
 #else
   if (::gethostname(name.data(), name.size() - 1) != 0) return false;
 #endif
-  return Lower(name.data()) == host;
+  return db::AsciiLower(name.data()) == host;
 }
 
 std::filesystem::path Resolved(const std::filesystem::path& path) {
@@ -78,7 +71,7 @@ std::optional<std::string> SameEmbeddedFile(const db::DbSettings& s) {
 }  // namespace
 
 std::string NormalisedServerName(std::string_view server) {
-  const std::string lowered = Lower(Trim(server));
+  const std::string lowered = db::AsciiLower(Trim(server));
   const db::odbc::ServerNameParts parts = db::odbc::SplitServerName(lowered);
   std::string name(Trim(parts.host));
   std::string instance(parts.instance.value_or(""));

@@ -6,6 +6,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "db/AsciiCase.h"
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
 #include "db/access/OpenSession.h"
@@ -68,9 +69,7 @@ void TdsSession::WriteResult(TdsWriter& out, const db::ResultSet& result,
 void TdsSession::FireTrigger(std::string_view sql, TdsWriter& out) {
   if (options_.trigger_table.empty()) return;
   const std::string update = "update [" + options_.trigger_table + "]";
-  std::string lowered(sql.substr(0, update.size()));
-  for (char& c : lowered) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  if (lowered != update) return;
+  if (!db::StartsWithAsciiNoCase(sql, update)) return;
   // The trigger's statements run inside the update; counted unless the session says NOCOUNT.
   if (!nocount_) WriteDone(out, Token::kDoneInProc, done::kMore, kUpdateCommand, 2);
 }
@@ -191,13 +190,13 @@ void TdsSession::Batch(std::span<const std::uint8_t> payload, TdsWriter& out) {
   }
   if (AnsweredAsLinkedServers(sql, out)) return;
   const std::string own_source = "sqlite:" + options_.engine_dir.string();
-  RunStatements(RewriteTempTables(LinkToSelf(
-                    NarrowLiterals(WithServerProperties(
-                                       WithProductVersion(sql, options_.product_major_version),
-                                       options_),
-                                   options_.collation),
-                                             server_.address(), own_source)),
-                {}, out, false);
+  RunStatements(
+      RewriteTempTables(LinkToSelf(
+          NarrowLiterals(WithServerProperties(
+                             WithProductVersion(sql, options_.product_major_version), options_),
+                         options_.collation),
+          server_.address(), own_source)),
+      {}, out, false);
 }
 
 bool TdsSession::AnsweredAsLinkedServers(std::string_view sql, TdsWriter& out) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <regex>
 
+#include "db/AsciiCase.h"
+
 namespace rilo::tds {
 namespace {
 
@@ -76,14 +78,6 @@ std::string Literal(const db::Value& value) {
   return quoted + "'";
 }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return out;
-}
-
 // SQL Server 2016 and later compare a datetime column with a datetime2 parameter exactly, and
 // datetime keeps 1/300 s: a millisecond that is not a multiple of ten (.003 is .00333...) never
 // equals a datetime2 value. Such a value goes to the engine with datetime2's seven digits, which
@@ -102,7 +96,7 @@ std::size_t CastOpening(const std::string& text) {
   std::size_t end = text.find_last_not_of(" \t\r\n");
   if (end == std::string::npos || text[end] != '(' || end == 0) return std::string::npos;
   end = text.find_last_not_of(" \t\r\n", end - 1);
-  if (end == std::string::npos || end < 3 || Lower(text.substr(end - 3, 4)) != "cast" ||
+  if (end == std::string::npos || end < 3 || db::AsciiLower(text.substr(end - 3, 4)) != "cast" ||
       (end > 3 && IsNameChar(text[end - 4]))) {
     return std::string::npos;
   }
@@ -129,7 +123,7 @@ PositionalStatement ToPositional(std::string_view sql, std::string_view declarat
        at = declarations.find('@', at + 1)) {
     std::size_t end = at + 1;
     while (end < declarations.size() && IsNameChar(declarations[end])) ++end;
-    names.push_back(Lower(declarations.substr(at, end - at)));
+    names.push_back(db::AsciiLower(declarations.substr(at, end - at)));
     at = end - 1;
   }
   PositionalStatement out;
@@ -137,13 +131,13 @@ PositionalStatement ToPositional(std::string_view sql, std::string_view declarat
     if (sql[i] != '@' || (i > 0 && IsNameChar(sql[i - 1]))) return 0;
     std::size_t end = i + 1;
     while (end < sql.size() && IsNameChar(sql[end])) ++end;
-    const std::string name = Lower(sql.substr(i, end - i));
+    const std::string name = db::AsciiLower(sql.substr(i, end - i));
     const auto declared = std::ranges::find(names, name);
     if (declared == names.end()) return 0;
-    const auto by_name =
-        std::ranges::find_if(values, [&](const RpcParameter& p) { return Lower(p.name) == name; });
+    const auto by_name = std::ranges::find_if(
+        values, [&](const RpcParameter& p) { return db::AsciiLower(p.name) == name; });
     const auto position = static_cast<std::size_t>(declared - names.begin());
-    const RpcParameter* parameter = by_name != values.end() ? &*by_name
+    const RpcParameter* parameter = by_name != values.end()    ? &*by_name
                                     : position < values.size() ? &values[position]
                                                                : nullptr;
     // CAST(@P AS datetime) rounds to datetime's own values, which the engine keeps as they
@@ -217,7 +211,7 @@ std::optional<bool> NoCountSetting(std::string_view sql) {
   static const std::regex set(R"(^\s*set\s+nocount\s+(on|off)\s*$)", std::regex::icase);
   std::match_results<std::string_view::const_iterator> match;
   if (!std::regex_match(sql.begin(), sql.end(), match, set)) return std::nullopt;
-  return Lower(match[1].str()) == "on";
+  return db::AsciiLower(match[1].str()) == "on";
 }
 
 bool AsksRowCount(std::string_view sql) {
@@ -263,7 +257,7 @@ void FollowIdentityInsert(std::string_view sql, std::optional<std::string>& on_t
   const std::string text(sql);
   for (auto it = std::sregex_iterator(text.begin(), text.end(), setting);
        it != std::sregex_iterator(); ++it) {
-    if (Lower((*it)[2].str()) == "on") {
+    if (db::AsciiLower((*it)[2].str()) == "on") {
       on_table = (*it)[1].str();
     } else {
       on_table.reset();

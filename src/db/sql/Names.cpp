@@ -1,5 +1,7 @@
 #include "db/sql/Names.h"
 
+#include "db/AsciiCase.h"
+
 namespace rilo::db::sql {
 namespace {
 
@@ -22,8 +24,6 @@ std::string Enclose(std::string_view name, char open, char close) {
   out += close;
   return out;
 }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
@@ -48,12 +48,6 @@ std::string BracketName(std::string_view name) { return Enclose(name, '[', ']');
 
 std::string DoubleQuoteName(std::string_view name) { return Enclose(name, '"', '"'); }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return EqualsAsciiNoCase(a, b); }
 
 }  // namespace rilo::db::sql

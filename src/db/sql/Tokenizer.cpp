@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 
 namespace rilo::db::sql {
@@ -150,15 +151,7 @@ class Scanner {
 }  // namespace
 
 bool Token::IsKeyword(std::string_view keyword) const {
-  if (kind != TokenKind::kWord || text.size() != keyword.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char a = text[i];
-    char b = keyword[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-    if (a != b) return false;
-  }
-  return true;
+  return kind == TokenKind::kWord && EqualsAsciiNoCase(text, keyword);
 }
 
 std::vector<Token> Tokenize(std::string_view sql) { return Scanner(sql).Run(); }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "db/AsciiCase.h"
 #include "db/sql/Names.h"
 #include "db/sql/Tokenizer.h"
 #include "db/sqlite/SpecialStatements.h"
@@ -196,9 +197,7 @@ class Translator {
       if (!t_[i].IsTrivia()) words.push_back(&t_[i]);
     }
     if (words.empty() || words[0]->kind != TokenKind::kWord) return std::nullopt;
-    TargetType type{std::string(words[0]->text), std::nullopt};
-    std::transform(type.name.begin(), type.name.end(), type.name.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    TargetType type{AsciiLower(words[0]->text), std::nullopt};
     if (words.size() == 1) return type;
     if (words.size() != 4 || !words[1]->IsPunct("(") || !words[3]->IsPunct(")")) {
       return std::nullopt;
@@ -236,8 +235,8 @@ class Translator {
     const auto bound = ImpliedBound(t_[op].text, sql::LiteralOf(t_[literal]), converted.length);
     if (!bound) return std::nullopt;
     std::string text = "(" + *converted.column + " " + *bound + " COLLATE BINARY AND " +
-                       converted.text + " " + std::string(t_[op].text) + " " +
-                       Emit(t_[literal]) + ")";
+                       converted.text + " " + std::string(t_[op].text) + " " + Emit(t_[literal]) +
+                       ")";
     return std::pair{std::move(text), literal + 1};
   }
 
@@ -253,8 +252,10 @@ class Translator {
     const auto type = ReadTargetType(args[0]);
     if (!type) return std::nullopt;
     if (args.size() == 2) {
-      return Converted{
-          "CAST(" + Trimmed(Scope(args[1])) + " AS " + Trimmed(Scope(args[0])) + ")", close + 1, {}, 0};
+      return Converted{"CAST(" + Trimmed(Scope(args[1])) + " AS " + Trimmed(Scope(args[0])) + ")",
+                       close + 1,
+                       {},
+                       0};
     }
     const std::size_t style_at = SkipTrivia(t_, args[2].begin, args[2].end);
     if (style_at == args[2].end ||
@@ -271,7 +272,8 @@ class Translator {
     if (*style == 23) {
       // yyyy-mm-dd, written as substr so that an index on substr(col,1,10) serves the test.
       const long length = std::min(type->length.value_or(10), 10L);
-      Converted converted{"substr(" + expr + ",1," + std::to_string(length) + ")", close + 1, {}, 0};
+      Converted converted{
+          "substr(" + expr + ",1," + std::to_string(length) + ")", close + 1, {}, 0};
       if (IsPlainColumn(args[1])) {
         converted.column = expr;
         converted.length = length;
