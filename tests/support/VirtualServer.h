@@ -117,7 +117,7 @@ class VirtualServer {
         listener(std::make_shared<RecordingListener>(clock, clock->Now())) {}
 
   /// Where a db::ScopedStatementHook watches the statements of this thread's connections.
-  db::StatementHookSlot& statement_hook() {
+  const std::shared_ptr<db::StatementHookSlot>& statement_hook() {
     return thread->context().session_options->statement_hook;
   }
 

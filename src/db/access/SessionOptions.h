@@ -3,6 +3,7 @@
 // thread, so two threads never see each other's.
 #pragma once
 
+#include <memory>
 #include <string_view>
 
 #include "db/access/StatementHook.h"
@@ -12,14 +13,15 @@ namespace rilo::db {
 
 struct SessionOptions {
   OdbcChoice odbc;
-  StatementHookSlot statement_hook;
+  /// Shared with the hooks installed in it, which may outlive the thread.
+  std::shared_ptr<StatementHookSlot> statement_hook = std::make_shared<StatementHookSlot>();
 };
 
 /// Tells the hook of `options`, if any, of a statement about to be sent. Null `options`: the
 /// defaults, which watch nothing.
 inline void NotifyStatement(const SessionOptions* options, StatementKind kind,
                             std::string_view text) {
-  if (options != nullptr) options->statement_hook.Notify(kind, text);
+  if (options != nullptr) options->statement_hook->Notify(kind, text);
 }
 
 }  // namespace rilo::db

@@ -13,15 +13,16 @@ void StatementHookSlot::Notify(StatementKind kind, std::string_view text) const 
   if (hook) hook(kind, text);
 }
 
-ScopedStatementHook::ScopedStatementHook(StatementHookSlot& slot, StatementHook hook)
-    : slot_(slot) {
-  const std::lock_guard lock(slot_.mutex_);
-  previous_ = std::exchange(slot_.hook_, std::move(hook));
+ScopedStatementHook::ScopedStatementHook(std::shared_ptr<StatementHookSlot> slot,
+                                         StatementHook hook)
+    : slot_(std::move(slot)) {
+  const std::lock_guard lock(slot_->mutex_);
+  previous_ = std::exchange(slot_->hook_, std::move(hook));
 }
 
 ScopedStatementHook::~ScopedStatementHook() {
-  const std::lock_guard lock(slot_.mutex_);
-  slot_.hook_ = std::move(previous_);
+  const std::lock_guard lock(slot_->mutex_);
+  slot_->hook_ = std::move(previous_);
 }
 
 }  // namespace rilo::db

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string_view>
 
@@ -29,15 +30,16 @@ class StatementHookSlot {
 };
 
 /// Installs `hook` into `slot` while it lives; the hook installed before comes back afterwards.
+/// Keeps the slot alive, so it may outlive the server thread it watches.
 class ScopedStatementHook {
  public:
-  ScopedStatementHook(StatementHookSlot& slot, StatementHook hook);
+  ScopedStatementHook(std::shared_ptr<StatementHookSlot> slot, StatementHook hook);
   ~ScopedStatementHook();
   ScopedStatementHook(const ScopedStatementHook&) = delete;
   ScopedStatementHook& operator=(const ScopedStatementHook&) = delete;
 
  private:
-  StatementHookSlot& slot_;
+  std::shared_ptr<StatementHookSlot> slot_;
   StatementHook previous_;
 };
 
