@@ -121,8 +121,7 @@ CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options) {
 int RunCheck(const CheckOptions& options) {
   const std::optional<std::string> settings = ReadSettings(options.settings_file);
   if (!settings) return kUsageError;
-  ApplyOdbcOptions(options.odbc);
-  const std::vector<CheckResult> results = RunPreflight({*settings, options.store});
+  const std::vector<CheckResult> results = RunPreflight({*settings, options.store, options.odbc});
   if (options.json) {
     PrintJson(results);
   } else {

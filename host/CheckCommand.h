@@ -12,7 +12,7 @@ struct CheckOptions {
   std::string settings_file;  // empty: standard input
   std::string store;
   bool json = false;
-  OdbcOptions odbc;
+  OdbcSettings odbc;
 };
 
 CLI::App* AddCheckCommand(CLI::App& app, CheckOptions& options);

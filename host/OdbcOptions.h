@@ -3,20 +3,12 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-#include <string>
-#include <vector>
+
+#include "rilo/OdbcSettings.h"
 
 namespace rilo::host {
 
-struct OdbcOptions {
-  std::string driver;                  // empty: FreeTDS
-  std::vector<std::string> keywords;   // KEYWORD=VALUE for FreeTDS
-  std::string link_provider;           // empty: chosen by the local server's version
-};
-
-void AddOdbcOptions(CLI::App& command, OdbcOptions& options);
-
-/// Makes them the process's choices.
-void ApplyOdbcOptions(const OdbcOptions& options);
+/// --odbc-driver, --odbc-keyword (repeatable) and --link-provider, checked as they are parsed.
+void AddOdbcOptions(CLI::App& command, OdbcSettings& settings);
 
 }  // namespace rilo::host

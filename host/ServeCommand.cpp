@@ -94,11 +94,11 @@ int RunServe(const ServeOptions& options) {
   SignalFd signals({SIGINT, SIGTERM, SIGHUP});
   // A host that goes away must not kill us in the middle of releasing the instances.
   ::signal(SIGPIPE, SIG_IGN);
-  ApplyOdbcOptions(options.odbc);
 
   auto out = std::make_shared<LineWriter>(STDOUT_FILENO);
   ServerThreadOptions thread_options;
   thread_options.diagnostics = MakeDiagnostics(options.log_level);
+  thread_options.odbc = options.odbc;
   ServeSession session(ServerThread::Start(std::move(thread_options)), out);
   ServeLoop loop(session, *out);
   LineSplitter splitter(kMaxLineLength);

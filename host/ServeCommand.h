@@ -10,7 +10,7 @@ namespace rilo::host {
 
 struct ServeOptions {
   std::string log_level = "off";
-  OdbcOptions odbc;
+  OdbcSettings odbc;
 };
 
 CLI::App* AddServeCommand(CLI::App& app, ServeOptions& options);

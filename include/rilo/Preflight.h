@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "rilo/OdbcSettings.h"
+
 namespace rilo {
 
 enum class CheckOutcome {
@@ -27,10 +29,13 @@ struct PreflightOptions {
   std::string settings;
   /// The store name as the host hands it (trimmed as the server trims it).
   std::string store_name;
+  /// How SQL Server is reached: give the server thread's own, so the checks go the same way.
+  OdbcSettings odbc{};
 };
 
 /// Runs every check, in order: main side, local side, refresh. Never throws for what it finds;
-/// each failure is a result.
+/// each failure is a result. Throws std::invalid_argument, before any check, when
+/// OdbcSettingsProblem finds fault with options.odbc.
 std::vector<CheckResult> RunPreflight(const PreflightOptions& options);
 
 /// True when no result failed.

@@ -8,6 +8,7 @@
 
 #include "rilo/Clock.h"
 #include "rilo/Diagnostics.h"
+#include "rilo/OdbcSettings.h"
 
 namespace rilo {
 
@@ -20,6 +21,8 @@ struct ServerThreadOptions {
   std::shared_ptr<Clock> clock;
   /// Where failures are described; nothing is written when empty.
   std::shared_ptr<DiagnosticsSink> diagnostics;
+  /// How this thread's jobs reach SQL Server; another thread's settings never apply here.
+  OdbcSettings odbc{};
 };
 
 class ServerThread {
@@ -27,12 +30,14 @@ class ServerThread {
   /// Starts a dedicated thread whose loop runs until the ServerThread is destroyed.
   /// Destroying it stops the loop and joins the thread; calls still waiting fail with
   /// std::future_error. Destroyed on its own thread (its last reference dropped inside one of
-  /// its messages), it ends the loop after that message.
+  /// its messages), it ends the loop after that message. Throws std::invalid_argument, and
+  /// starts nothing, when OdbcSettingsProblem finds fault with options.odbc.
   static std::shared_ptr<ServerThread> Start(ServerThreadOptions options = {});
 
   /// Makes the calling thread the server thread. Nothing runs until the caller drives the
   /// loop with RunFor or RunUntil: for tests on a virtual clock and for hosts with a loop of
-  /// their own. A call from another thread waits until the loop is driven.
+  /// their own. A call from another thread waits until the loop is driven. Throws
+  /// std::invalid_argument as Start does.
   static std::shared_ptr<ServerThread> Attach(ServerThreadOptions options = {});
 
   /// The process-wide server thread used by ClsRiloSever::Create() without an argument,

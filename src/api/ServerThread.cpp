@@ -11,6 +11,7 @@
 
 #include "component/ServerContext.h"
 #include "db/BlockingCall.h"
+#include "db/odbc/OdbcChoice.h"
 
 namespace rilo {
 namespace {
@@ -18,9 +19,9 @@ namespace {
 // What the loop needs to keep running. A started thread holds it too, so that a server
 // thread released from inside one of its own messages finishes that message safely.
 struct Core {
-  explicit Core(const ServerThreadOptions& options)
+  Core(const ServerThreadOptions& options, db::OdbcChoice odbc)
       : clock(options.clock ? options.clock : MakeSteadyClock()),
-        context(clock, options.diagnostics) {}
+        context(clock, options.diagnostics, std::move(odbc), options.odbc.link_provider) {}
 
   std::shared_ptr<Clock> clock;
   component::ServerContext context;
@@ -44,17 +45,19 @@ std::shared_ptr<ServerThread> ServerThread::Make(std::unique_ptr<Private> p) {
 }
 
 std::shared_ptr<ServerThread> ServerThread::Start(ServerThreadOptions options) {
+  // Read on the caller's thread, so that bad settings fail this call.
+  db::OdbcChoice odbc = db::CheckedOdbcChoice(options.odbc);
   auto p = std::make_unique<Private>();
   auto ready = std::make_shared<std::promise<std::shared_ptr<Core>>>();
   auto core = ready->get_future();
-  p->thread = std::thread([ready, options = std::move(options)] {
+  p->thread = std::thread([ready, options = std::move(options), odbc = std::move(odbc)] {
 #ifdef __linux__
     // Wake at a deadline as exactly as the kernel can: the default 50 us slack shows in
     // every 10 ms tick.
     prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
     // Made on this thread, so the loop belongs to it from the start.
-    auto own = std::make_shared<Core>(options);
+    auto own = std::make_shared<Core>(options, odbc);
     ready->set_value(own);
     const db::ScopedBlockingCallRunner database_calls(own->context.DatabaseCallRunner());
     own->context.loop.Run();
@@ -65,7 +68,7 @@ std::shared_ptr<ServerThread> ServerThread::Start(ServerThreadOptions options) {
 
 std::shared_ptr<ServerThread> ServerThread::Attach(ServerThreadOptions options) {
   auto p = std::make_unique<Private>();
-  p->core = std::make_shared<Core>(options);
+  p->core = std::make_shared<Core>(options, db::CheckedOdbcChoice(options.odbc));
   return Make(std::move(p));
 }
 

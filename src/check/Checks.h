@@ -41,8 +41,9 @@ void CheckIdentityInsert(CheckList& list, Database& local);
 void CheckItsvFree(CheckList& list, Database& local, const db::DbSettings& settings);
 
 /// The local login may create and drop a linked server and its login mapping, and the
-/// provider the refresh would choose reaches the main server: tried through a link under a
-/// name of its own, dropped on every path.
-void CheckLinkedServer(CheckList& list, Database& local, const db::DbSettings& settings);
+/// provider the refresh would choose (`forced_provider` unless empty) reaches the main server:
+/// tried through a link under a name of its own, dropped on every path.
+void CheckLinkedServer(CheckList& list, Database& local, const db::DbSettings& settings,
+                       const std::string& forced_provider);
 
 }  // namespace rilo::check

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "db/Engine.h"
 #include "db/access/Connection.h"
@@ -12,6 +14,9 @@
 namespace rilo::check {
 
 struct Database {
+  /// `options` choose how SQL Server is reached.
+  explicit Database(std::shared_ptr<db::SessionOptions> options) : connection(std::move(options)) {}
+
   std::string side;  // "main" or "local", the first word of every check's name
   std::string server;
   std::string user;

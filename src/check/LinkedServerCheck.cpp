@@ -95,7 +95,8 @@ bool ServerRightsGranted(CheckList& list, Database& local) {
 
 }  // namespace
 
-void CheckLinkedServer(CheckList& list, Database& local, const db::DbSettings& settings) {
+void CheckLinkedServer(CheckList& list, Database& local, const db::DbSettings& settings,
+                       const std::string& forced_provider) {
   const std::string rights = std::string("refresh: ") + kRightsCheck;
   const std::string reach = std::string("refresh: ") + kProviderCheck;
   if (local.embedded) {
@@ -123,7 +124,7 @@ void CheckLinkedServer(CheckList& list, Database& local, const db::DbSettings& s
   const std::string rights_fix = "GRANT ALTER ANY LINKED SERVER, ALTER ANY LOGIN TO " +
                                  Bracketed(local.user) + ", or add it to setupadmin";
   const bool linked = list.Guard(rights, rights_fix, [&] {
-    provider = refresh::ChooseLinkProvider(local.connection.session());
+    provider = refresh::ChooseLinkProvider(local.connection.session(), forced_provider);
     link.Add(provider, settings.MainServer);
     link.MapLogin(settings.MainUser, settings.MainPassword);
   });

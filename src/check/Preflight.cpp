@@ -1,12 +1,14 @@
 #include "rilo/Preflight.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "check/CheckList.h"
 #include "check/Checks.h"
 #include "check/Database.h"
 #include "component/StoreName.h"
 #include "db/ModSQL.h"
+#include "db/access/SessionOptions.h"
 #include "db/sqlite/EmbeddedDataSource.h"
 
 namespace rilo {
@@ -63,7 +65,7 @@ void CheckMain(CheckList& list, Database& main, const std::string& store) {
 }
 
 void CheckLocal(CheckList& list, Database& local, Database& main, const db::DbSettings& settings,
-                const std::string& store) {
+                const std::string& store, const std::string& forced_provider) {
   check::CheckConnect(list, local);
   if (!local.reached()) {
     SkipAll(list,
@@ -79,18 +81,19 @@ void CheckLocal(CheckList& list, Database& local, Database& main, const db::DbSe
   check::CheckMasterTableRights(list, local);
   check::CheckIdentityInsert(list, local);
   check::CheckItsvFree(list, local, settings);
-  check::CheckLinkedServer(list, local, settings);
+  check::CheckLinkedServer(list, local, settings, forced_provider);
 }
 
 }  // namespace
 
 std::vector<CheckResult> RunPreflight(const PreflightOptions& options) {
+  const auto sessions = std::make_shared<db::SessionOptions>(db::CheckedOdbcChoice(options.odbc));
   db::DbSettings settings;
   db::SetAllSettings(settings, options.settings);
   const std::string store = component::TrimStoreName(options.store_name);
   CheckList list({settings.MainPassword, settings.LocalPassword});
 
-  Database main;
+  Database main(sessions);
   Describe(main, "main", settings.MainServer, settings.MainUser, settings.MainDatabase,
            db::MainConnString(settings));
   CheckMain(list, main, store);
@@ -101,10 +104,10 @@ std::vector<CheckResult> RunPreflight(const PreflightOptions& options) {
                                 "StartServer's summary and reminder were checked");
     return list.Take();
   }
-  Database local;
+  Database local(sessions);
   Describe(local, "local", settings.LocalServer, settings.LocalUser, settings.LocalDatabase,
            db::LocalConnString(settings));
-  CheckLocal(list, local, main, settings, store);
+  CheckLocal(list, local, main, settings, store, options.odbc.link_provider);
   return list.Take();
 }
 

@@ -10,8 +10,12 @@
 
 namespace rilo::component {
 
-ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink)
-    : loop(std::move(clock)), diagnostics(std::move(sink)) {
+ServerContext::ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink,
+                             db::OdbcChoice odbc, std::string forced_link_provider)
+    : loop(std::move(clock)),
+      diagnostics(std::move(sink)),
+      session_options(std::make_shared<db::SessionOptions>(std::move(odbc))),
+      link_provider(std::move(forced_link_provider)) {
   loop.SetErrorHandler([this](std::exception_ptr error) {
     try {
       Log(LogLevel::kError, "message loop", "uncaught exception: " + DescribeException(error));

@@ -1,12 +1,15 @@
 // What one server thread holds: its message loop, the ModSQL settings record shared by every
-// instance on it, the diagnostics sink and the worker for its database calls.
+// instance on it, the diagnostics sink, how its sessions reach their databases and the worker
+// for its database calls.
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "db/BlockingCall.h"
 #include "db/ModSQL.h"
+#include "db/access/SessionOptions.h"
 #include "platform/MessageLoop.h"
 #include "platform/WorkerThread.h"
 #include "rilo/Diagnostics.h"
@@ -17,14 +20,19 @@ struct RunFailures;
 
 struct ServerContext {
   /// The loop belongs to the constructing thread. Exceptions that escape a message are
-  /// written to the sink.
-  ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink);
+  /// written to the sink. `odbc` and `forced_link_provider` are this thread's alone.
+  ServerContext(std::shared_ptr<Clock> clock, std::shared_ptr<DiagnosticsSink> sink,
+                db::OdbcChoice odbc = {}, std::string forced_link_provider = {});
   ServerContext(const ServerContext&) = delete;
   ServerContext& operator=(const ServerContext&) = delete;
 
   platform::MessageLoop loop;
   db::DbSettings settings;
   std::shared_ptr<DiagnosticsSink> diagnostics;  // may be empty
+  /// Shared by every connection opened on this thread: the ODBC choice and the statement hook.
+  const std::shared_ptr<db::SessionOptions> session_options;
+  /// The provider of every link the refresh makes; empty: chosen by the local server's version.
+  const std::string link_provider;
   /// Runs the jobs' blocking database calls, so that the loop is served meanwhile.
   platform::WorkerThread database_worker;
 

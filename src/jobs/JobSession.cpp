@@ -1,6 +1,7 @@
 #include "jobs/JobSession.h"
 
 #include "component/FailureRule.h"
+#include "component/ServerContext.h"
 #include "db/DbError.h"
 
 namespace rilo::jobs {
@@ -18,7 +19,7 @@ bool JobSession::Step(std::string_view step, const std::function<void()>& body) 
 
 void JobSession::Connect(const std::function<std::string()>& connection) {
   Step("create the connection", [&] {
-    auto created = std::make_unique<db::Connection>();
+    auto created = std::make_unique<db::Connection>(context_.session_options);
     created->SetCursorLocation(db::CursorLocation::kUseClient);
     connection_ = std::move(created);
   });

@@ -1,6 +1,7 @@
 #include "platform/CallWhileServing.h"
 
 #include <exception>
+#include <utility>
 
 namespace rilo::platform {
 
@@ -16,7 +17,8 @@ void CallWhileServing(MessageLoop& loop, WorkerThread& worker, const std::functi
     } catch (...) {
       thrown = std::current_exception();
     }
-    loop.Post([&returned, &error, thrown] {
+    // Moved, not copied: the exception is then only ever touched on the loop's thread.
+    loop.Post([&returned, &error, thrown = std::move(thrown)] {
       error = thrown;
       returned = true;
     });

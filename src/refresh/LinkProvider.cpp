@@ -1,6 +1,5 @@
 #include "refresh/LinkProvider.h"
 
-#include <mutex>
 #include <utility>
 #include <variant>
 
@@ -17,9 +16,6 @@ constexpr int kFirstWithoutNativeClient = 16;
 // (usually self-signed) certificate accepted.
 constexpr std::string_view kModernProviderString = "Encrypt=yes;TrustServerCertificate=yes";
 
-std::mutex forced_mutex;
-std::string forced;
-
 bool IsModern(std::string_view name) { return db::AsciiUpper(name).starts_with("MSOLEDBSQL"); }
 
 LinkProvider Named(std::string name) {
@@ -35,11 +31,8 @@ LinkProvider ProviderForVersion(std::optional<int> major_version) {
                                                                            : "SQLOLEDB");
 }
 
-LinkProvider ChooseLinkProvider(db::Session& local) {
-  {
-    const std::lock_guard lock(forced_mutex);
-    if (!forced.empty()) return Named(forced);
-  }
+LinkProvider ChooseLinkProvider(db::Session& local, const std::string& forced) {
+  if (!forced.empty()) return Named(forced);
   // A server that cannot say (before 2012, or not SQL Server at all) gets SQLOLEDB.
   db::ResultSet result;
   try {
@@ -53,11 +46,6 @@ LinkProvider ChooseLinkProvider(db::Session& local) {
     }
   }
   return ProviderForVersion(version);
-}
-
-void SetLinkProvider(std::string name) {
-  const std::lock_guard lock(forced_mutex);
-  forced = std::move(name);
 }
 
 }  // namespace rilo::refresh

@@ -22,12 +22,8 @@ struct LinkProvider {
 /// SQLOLEDB below major version 16 (or when the server does not say), MSOLEDBSQL from 16 on.
 LinkProvider ProviderForVersion(std::optional<int> major_version);
 
-/// The provider for a link made on `local`, a SQL Server session: the forced one if set,
-/// else by the server's SERVERPROPERTY('ProductMajorVersion').
-LinkProvider ChooseLinkProvider(db::Session& local);
-
-/// Forces the provider of every link, process-wide; empty chooses by version again. Safe from
-/// any thread.
-void SetLinkProvider(std::string name);
+/// The provider for a link made on `local`, a SQL Server session: `forced` unless empty, else
+/// by the server's SERVERPROPERTY('ProductMajorVersion').
+LinkProvider ChooseLinkProvider(db::Session& local, const std::string& forced);
 
 }  // namespace rilo::refresh

@@ -55,8 +55,9 @@ class SqlServerSection final : public LinkSection {
   std::unique_ptr<db::Connection> connection_;
 };
 
-std::unique_ptr<db::Connection> OpenLocal(const db::DbSettings& settings) {
-  auto connection = std::make_unique<db::Connection>();
+std::unique_ptr<db::Connection> OpenLocal(component::Instance& self,
+                                          const db::DbSettings& settings) {
+  auto connection = std::make_unique<db::Connection>(self.context().session_options);
   connection->SetCursorLocation(db::CursorLocation::kUseClient);
   connection->Open(db::LocalConnString(settings));
   return connection;
@@ -81,7 +82,7 @@ int TryAppLock(db::Connection& connection) {
 }
 
 // One try: the section, or nothing while someone else holds it. Throws on any failure.
-std::unique_ptr<LinkSection> TryEnter(const db::DbSettings& settings,
+std::unique_ptr<LinkSection> TryEnter(component::Instance& self, const db::DbSettings& settings,
                                       std::unique_ptr<db::Connection>& lock_connection) {
   if (db::IsEmbeddedDataSource(settings.LocalServer)) {
     const auto folder = db::sqlite::EmbeddedFolder(settings.LocalServer);
@@ -93,7 +94,7 @@ std::unique_ptr<LinkSection> TryEnter(const db::DbSettings& settings,
     if (!lock) return nullptr;
     return std::make_unique<EmbeddedSection>(std::move(*lock));
   }
-  if (!lock_connection) lock_connection = OpenLocal(settings);
+  if (!lock_connection) lock_connection = OpenLocal(self, settings);
   const int status = TryAppLock(*lock_connection);
   if (status == -1) return nullptr;
   if (status < 0) {
@@ -113,7 +114,7 @@ std::unique_ptr<LinkSection> EnterLinkSection(component::Instance& self,
   std::unique_ptr<db::Connection> lock_connection;
   try {
     for (;;) {
-      if (auto section = TryEnter(settings, lock_connection)) return section;
+      if (auto section = TryEnter(self, settings, lock_connection)) return section;
       if (clock.Now() >= deadline) break;
       self.Yield();
       self.Sleep(kRetryPause);
@@ -131,7 +132,7 @@ std::unique_ptr<LinkSection> EnterLinkSection(component::Instance& self,
   return nullptr;
 }
 
-void CheckLinkTarget(const db::DbSettings& settings) {
+void CheckLinkTarget(component::Instance& self, const db::DbSettings& settings) {
   std::optional<std::string> target;
   if (db::IsEmbeddedDataSource(settings.LocalServer)) {
     const auto folder = db::sqlite::EmbeddedFolder(settings.LocalServer);
@@ -142,7 +143,7 @@ void CheckLinkTarget(const db::DbSettings& settings) {
       }
     }
   } else {
-    const auto connection = OpenLocal(settings);
+    const auto connection = OpenLocal(self, settings);
     db::Recordset result;
     result.SetCursorLocation(db::CursorLocation::kUseClient);
     result.Open("SELECT data_source FROM sys.servers WHERE name = N'ITSV'", *connection,

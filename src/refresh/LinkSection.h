@@ -36,6 +36,6 @@ std::unique_ptr<LinkSection> EnterLinkSection(component::Instance& self,
 
 /// Throws DbError unless ITSV on the local server of `settings` names their main server: a
 /// refresh must not copy from a link someone else made.
-void CheckLinkTarget(const db::DbSettings& settings);
+void CheckLinkTarget(component::Instance& self, const db::DbSettings& settings);
 
 }  // namespace rilo::refresh

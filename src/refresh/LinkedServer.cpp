@@ -67,7 +67,7 @@ void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
   const std::vector<std::string> secrets = {
       settings.MainPassword, db::EscapeLiteral(settings.MainPassword), settings.LocalPassword};
   std::string step = "opening the local connection";
-  db::Connection connection;
+  db::Connection connection(self.context().session_options);
   LeaveForHandler(
       self.context(), "LinkMainServer", step, secrets,
       [&] {
@@ -77,7 +77,8 @@ void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
         const bool sql_server = IsSqlServer(connection_string);
         step = "choosing the provider";
         const std::vector<std::string> statements =
-            sql_server ? LinkStatements(settings, ChooseLinkProvider(connection.session()))
+            sql_server ? LinkStatements(settings, ChooseLinkProvider(connection.session(),
+                                                                     self.context().link_provider))
                        : LinkStatements(settings);
         for (std::size_t i = 0; i < statements.size(); ++i) {
           step = "link statement " + std::to_string(i + 1);
@@ -102,7 +103,7 @@ void LinkMainServer(component::Instance& self, const db::DbSettings& settings) {
 void UnlinkMainServer(component::Instance& self, const db::DbSettings& settings) {
   const std::vector<std::string> secrets = {settings.LocalPassword};
   std::string step = "opening the local connection";
-  db::Connection connection;
+  db::Connection connection(self.context().session_options);
   LeaveForHandler(
       self.context(), "UnlinkMainServer", step, secrets,
       [&] {

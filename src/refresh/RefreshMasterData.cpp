@@ -62,7 +62,7 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
   const std::vector<std::string> secrets = {
       settings.MainPassword, db::EscapeLiteral(settings.MainPassword), settings.LocalPassword};
   std::string step = "linking";
-  auto connection = std::make_unique<db::Connection>();
+  auto connection = std::make_unique<db::Connection>(self.context().session_options);
 
   return LeaveForHandler(
       self.context(), "RefreshMasterData", step, secrets,
@@ -70,7 +70,7 @@ bool RefreshMasterData(component::Instance& self, std::string storeName) {
         LinkMainServer(self, settings);
         YieldAndPause(self);
         step = "checking where ITSV leads";
-        CheckLinkTarget(settings);
+        CheckLinkTarget(self, settings);
 
         step = "building the batch";
         const std::string connection_string = db::LocalConnString(settings);

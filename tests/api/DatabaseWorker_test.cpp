@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "component/ServerContext.h"
 #include "db/Utf8Path.h"
 #include "db/access/Connection.h"
 #include "db/access/StatementHook.h"
@@ -33,12 +34,13 @@ TEST(ServerThread, ServesOtherCallsWhileAStatementOfItsOwnWaitsForALock) {
 
   auto thread = ServerThread::Start();
   std::promise<void> sent;
-  db::ScopedStatementHook hook([&](db::StatementKind kind, std::string_view) {
-    if (kind == db::StatementKind::kExecute) sent.set_value();
-  });
+  db::ScopedStatementHook hook(thread->context().session_options->statement_hook,
+                               [&](db::StatementKind kind, std::string_view) {
+                                 if (kind == db::StatementKind::kExecute) sent.set_value();
+                               });
   std::thread writer([&] {
     EXPECT_NO_THROW(thread->Invoke([&] {
-      db::Connection connection;
+      db::Connection connection(thread->context().session_options);
       connection.Open("Data Source=sqlite:" + dir.string() + ";Database=D");
       connection.Execute("INSERT INTO t VALUES (1)");
       connection.Close();

@@ -46,7 +46,7 @@ TEST(DailySummaryJob, WorkedExampleSendsTheExactQueriesAndRaisesThePairList) {
   StoreDatabase db;
   FillWorkedExample(db);
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2026-03-08 14:30"), "  Riverside ", db.settings(), 5000);
@@ -79,7 +79,7 @@ TEST(DailySummaryJob, NextRunComesOnePeriodAfterTheEndOfThePreviousOne) {
 TEST(DailySummaryJob, DayWithoutCategoriesAndWithoutBusinessStillReports) {
   StoreDatabase db;
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2026-03-08"), "Riverside", db.settings(), 1000);
@@ -110,7 +110,7 @@ TEST(DailySummaryJob, QuotesInNamesAreWrittenSafelyAndNamesThatFilterToNothingAr
           "'Nail' || char(0) || 'art', 7, '2026-03-08 10:00:00', 'O''Brien''s')");
   db.AddMembership("会员续卡", 600, "2026-03-08 10:00:00", "O'Brien's");
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2026-03-08"), "O'Brien's", db.settings(), 1000);
@@ -168,7 +168,7 @@ TEST(DailySummaryJob, TimeOfTheBusinessDateMakesNoDifference) {
   StoreDatabase db;
   FillWorkedExample(db);
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2026-03-08 00:00"), "Riverside", db.settings(), 1000);
@@ -188,7 +188,7 @@ TEST(DailySummaryJob, FailingMembershipQueryLeavesTheCategoryAndProductPairs) {
   StoreDatabase db;
   FillWorkedExample(db);
   VirtualServer vs;
-  StatementLog log(vs.clock, [](StatementKind kind, std::string_view text) {
+  StatementLog log(vs, [](StatementKind kind, std::string_view text) {
     return kind == StatementKind::kQuery && text.starts_with("Select sum(case when 操作类型");
   });
   auto server = vs.Create();
@@ -206,7 +206,7 @@ TEST(DailySummaryJob, FailingSummaryQueryStillReportsTheMembershipPairs) {
   StoreDatabase db;
   FillWorkedExample(db);
   VirtualServer vs;
-  StatementLog log(vs.clock, [](StatementKind kind, std::string_view text) {
+  StatementLog log(vs, [](StatementKind kind, std::string_view text) {
     return kind == StatementKind::kQuery && text.find("商品销售") != std::string_view::npos;
   });
   auto server = vs.Create();
@@ -222,7 +222,7 @@ TEST(DailySummaryJob, UnreachableDatabaseRaisesNothingAndTheTimerKeepsRunning) {
   FillWorkedExample(db);
   db.TakeAway();
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2026-03-08"), "Riverside", db.settings(), 5000);

@@ -55,7 +55,7 @@ TEST(ReminderJob, WorkedExampleIsReportedOnceAndMarked) {
   db.AddStaff("A03");
   const auto id = db.AddAppointment(Appointment{});
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2025-03-08"), "中心店", db.settings());
@@ -179,7 +179,7 @@ TEST(ReminderJob, RemindersResumeWhenTheDatabaseIsBack) {
   const auto id = db.AddAppointment(Appointment{});
   db.TakeAway();
   VirtualServer vs;
-  StatementLog log(vs.clock);
+  StatementLog log(vs);
   auto server = vs.Create();
 
   server->StartServer(Date("2025-03-08"), "中心店", db.settings());
@@ -200,7 +200,7 @@ TEST(ReminderJob, FailedWriteBackReportsAgainNextMinute) {
   const auto id = db.AddAppointment(Appointment{});
   int updates = 0;
   VirtualServer vs;
-  StatementLog log(vs.clock, [&](StatementKind kind, std::string_view) {
+  StatementLog log(vs, [&](StatementKind kind, std::string_view) {
     return kind == StatementKind::kUpdate && ++updates == 1;  // a lost connection, say
   });
   auto server = vs.Create();
@@ -241,7 +241,7 @@ TEST(ReminderJob, ServerThatLosesTheRaceToMarkRaisesNothing) {
   other->StartServer(Date("2025-03-08"), "中心店", db.settings(), 0);
   // Between this server's read and its write-back, the other server runs a whole reminder.
   bool raced = false;
-  StatementLog log(vs.clock, [&](StatementKind kind, std::string_view) {
+  StatementLog log(vs, [&](StatementKind kind, std::string_view) {
     if (kind == StatementKind::kUpdate && !raced) {
       raced = true;
       jobs::RunReminderJob(*other);

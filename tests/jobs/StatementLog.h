@@ -12,6 +12,7 @@
 #include "db/DbError.h"
 #include "db/access/StatementHook.h"
 #include "rilo/Clock.h"
+#include "support/VirtualServer.h"
 
 namespace rilo::testing {
 
@@ -23,13 +24,15 @@ struct SentStatement {
 
 class StatementLog {
  public:
-  /// `fail` (optional) is asked about every statement; true makes it fail as the engine would.
-  StatementLog(std::shared_ptr<Clock> clock,
-               std::function<bool(db::StatementKind, std::string_view)> fail = nullptr)
-      : clock_(std::move(clock)),
+  /// Watches the connections of `server`'s thread. `fail` (optional) is asked about every
+  /// statement; true makes it fail as the engine would.
+  explicit StatementLog(VirtualServer& server,
+                        std::function<bool(db::StatementKind, std::string_view)> fail = nullptr)
+      : clock_(server.clock),
         origin_(clock_->Now()),
         fail_(std::move(fail)),
-        hook_([this](db::StatementKind kind, std::string_view text) { Sent(kind, text); }) {}
+        hook_(server.statement_hook(),
+              [this](db::StatementKind kind, std::string_view text) { Sent(kind, text); }) {}
 
   /// The texts of one kind, in the order they were sent.
   std::vector<std::string> Texts(db::StatementKind kind) const {

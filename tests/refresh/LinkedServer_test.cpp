@@ -50,7 +50,7 @@ TEST(LinkMainServer, SendsTheTwoStatementsAndPausesAfterEach) {
   db::SetAllSettings(run.self->settings(),
                      testing::Settings(chain.source(), "clerk", "s3cret", chain.info.main_database,
                                        chain.source(), chain.info.local_database));
-  StatementLog log;
+  StatementLog log(run.server);
 
   EXPECT_EQ(run.Timed([&] { LinkMainServer(*run.self); }), milliseconds(2));
   EXPECT_EQ(log.executed,
@@ -65,7 +65,7 @@ TEST(UnlinkMainServer, DropsTheLinkWithoutPausing) {
   Chain chain("unlink");
   Linking run(chain);
   LinkMainServer(*run.self);
-  StatementLog log;
+  StatementLog log(run.server);
 
   EXPECT_EQ(run.Timed([&] { UnlinkMainServer(*run.self); }), milliseconds(0));
   EXPECT_EQ(log.executed, std::vector<std::string>{kUnlink});
@@ -75,7 +75,7 @@ TEST(UnlinkMainServer, DropsTheLinkWithoutPausing) {
 TEST(UnlinkMainServer, ReturnsQuietlyWhenThereIsNoLink) {
   Chain chain("unlink-none");
   Linking run(chain);
-  StatementLog log;
+  StatementLog log(run.server);
   EXPECT_NO_THROW(UnlinkMainServer(*run.self));
   EXPECT_EQ(log.executed, std::vector<std::string>{kUnlink});
 }
@@ -86,7 +86,7 @@ TEST(LinkMainServer, EmptyPasswordStillEndsWithItsPairOfApostrophes) {
   db::SetAllSettings(run.self->settings(),
                      testing::Settings(chain.source(), "clerk", "", chain.info.main_database,
                                        chain.source(), chain.info.local_database));
-  StatementLog log;
+  StatementLog log(run.server);
   LinkMainServer(*run.self);
   ASSERT_EQ(log.executed.size(), 2u);
   EXPECT_TRUE(log.executed[1].ends_with("null , 'clerk' , ''"));
@@ -98,7 +98,7 @@ TEST(LinkMainServer, ApostrophesInServerLoginAndPasswordStayInsideTheirLiterals)
   db::SetAllSettings(run.self->settings(),
                      testing::Settings(chain.source(), "o'neil", "pa'ss", chain.info.main_database,
                                        chain.source(), chain.info.local_database));
-  StatementLog log;
+  StatementLog log(run.server);
   LinkMainServer(*run.self);
 
   std::string escaped_source = chain.source();
@@ -123,7 +123,7 @@ TEST(LinkMainServer, ReplacesAStaleLinkSoTheRunReadsTheCurrentMainServer) {
   db::SetAllSettings(run.self->settings(),
                      testing::Settings(current.source(), "", "", current.info.main_database,
                                        local.source(), local.info.local_database));
-  StatementLog log;
+  StatementLog log(run.server);
   EXPECT_EQ(run.Timed([&] { LinkMainServer(*run.self); }), milliseconds(2));
 
   EXPECT_EQ(log.executed, (std::vector<std::string>{
@@ -140,7 +140,7 @@ TEST(LinkMainServer, FailingStatementEndsTheRoutineWithoutItsPause) {
   Chain chain("link-fail");
   {
     Linking run(chain);
-    StatementLog log;
+    StatementLog log(run.server);
     log.on_execute = [](int n, std::string_view) {
       if (n == 1) throw testing::InjectedFailure();
     };
@@ -149,7 +149,7 @@ TEST(LinkMainServer, FailingStatementEndsTheRoutineWithoutItsPause) {
   }
   {
     Linking run(chain);
-    StatementLog log;
+    StatementLog log(run.server);
     log.on_execute = [](int n, std::string_view) {
       if (n == 2) throw testing::InjectedFailure();
     };
@@ -167,7 +167,7 @@ TEST(LinkMainServer, LocalDatabaseThatCannotOpenRunsNothing) {
   db::SetAllSettings(run.self->settings(),
                      testing::Settings(chain.source(), "", "", chain.info.main_database,
                                        chain.source(), "NoSuchStore"));
-  StatementLog log;
+  StatementLog log(run.server);
   EXPECT_EQ(run.Timed([&] { LinkMainServer(*run.self); }), milliseconds(0));
   EXPECT_NO_THROW(UnlinkMainServer(*run.self));
   EXPECT_TRUE(log.executed.empty());
@@ -182,7 +182,7 @@ TEST(LinkMainServer, PasswordNeverReachesTheDiagnostics) {
       run.self->settings(),
       testing::Settings(chain.source(), "clerk", "Tr0ub4dor'x", chain.info.main_database,
                         chain.source(), chain.info.local_database));
-  StatementLog log;
+  StatementLog log(run.server);
   // An engine that echoes the statement it refuses.
   log.on_execute = [](int n, std::string_view text) {
     if (n == 2) {

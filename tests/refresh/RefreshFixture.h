@@ -23,6 +23,7 @@
 #include "rilo/Diagnostics.h"
 #include "schema/SampleChain.h"
 #include "support/TestFolder.h"
+#include "support/VirtualServer.h"
 
 namespace rilo::refresh::testing {
 
@@ -111,17 +112,22 @@ inline std::size_t TotalRows(const Snapshot& s) {
   return n;
 }
 
-/// Records what the access layer sends. `on_execute` sees each Execute text with its
-/// 1-based number among Executes and may throw to fail it, as an engine would.
+/// Records what the access layer sends on the connections of `server`'s thread. `on_execute`
+/// sees each Execute text with its 1-based number among Executes and may throw to fail it, as
+/// an engine would.
 class StatementLog {
  public:
+  explicit StatementLog(rilo::testing::VirtualServer& server)
+      : hook_(server.statement_hook(),
+              [this](db::StatementKind kind, std::string_view text) { Sent(kind, text); }) {}
+
   std::vector<std::string> executed;
   std::vector<std::string> opened;
   std::function<void(int number, std::string_view text)> on_execute;
   std::function<void(int number)> on_open;
 
  private:
-  db::ScopedStatementHook hook_{[this](db::StatementKind kind, std::string_view text) {
+  void Sent(db::StatementKind kind, std::string_view text) {
     if (kind == db::StatementKind::kOpen) {
       opened.emplace_back(text);
       if (on_open) on_open(static_cast<int>(opened.size()));
@@ -129,7 +135,9 @@ class StatementLog {
       executed.emplace_back(text);
       if (on_execute) on_execute(static_cast<int>(executed.size()), text);
     }
-  }};
+  }
+
+  db::ScopedStatementHook hook_;
 };
 
 inline db::DbError InjectedFailure() {

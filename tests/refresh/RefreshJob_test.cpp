@@ -62,7 +62,7 @@ TEST(RefreshJob, FlagOffReportsTrueAfterThePauseAndTouchesNothing) {
     SCOPED_TRACE(flag);
     Host h("flag-off");
     const auto before = h.LocalTables();
-    StatementLog log;
+    StatementLog log(h.server);
     h.host->StartRun();
     h.host->StartUpdate(h.chain.settings(), flag, "中心店");
     h.server.RunFor(milliseconds(8000));
@@ -88,7 +88,7 @@ TEST(RefreshJob, FlagOffReportsTrueAfterThePauseAndTouchesNothing) {
 
 TEST(RefreshJob, FlagOnReportsTheRefreshOnceAndIsNotRearmed) {
   Host h("flag-on");
-  StatementLog log;
+  StatementLog log(h.server);
   h.host->StartUpdate(h.chain.settings(), kVariantTrue, "中心店");
   h.server.RunFor(milliseconds(20000));
 
@@ -116,7 +116,7 @@ TEST(RefreshJob, FailedRefreshIsReportedAsFalse) {
 
 TEST(RefreshJob, TwoCallsWithinThePeriodGiveOneRunWithTheSecondCallsValues) {
   Host h("two-calls");
-  StatementLog log;
+  StatementLog log(h.server);
   h.host->StartUpdate(h.BadSettings(), kVariantFalse, "东城店");
   h.server.RunFor(milliseconds(1500));
   h.host->StartUpdate(h.chain.settings(), kVariantTrue, "中心店");
@@ -132,7 +132,7 @@ TEST(RefreshJob, TwoCallsWithinThePeriodGiveOneRunWithTheSecondCallsValues) {
 
 TEST(RefreshJob, CallArrivingDuringARunStartsItsOwnRunAfterTheFirstEnds) {
   Host h("during-run");
-  StatementLog log;
+  StatementLog log(h.server);
   log.on_execute = [&](int number, std::string_view) {
     if (number == 7) {
       // Served at the next yield of the run, as a host call from outside would be.
@@ -162,7 +162,7 @@ TEST(RefreshJob, CallNamingAnotherLocalServerDuringARunLeavesNoLinkOnEither) {
                                               other_local.info.local_database);
   for (const int landing : {1, 2, 7, 76, 78}) {
     SCOPED_TRACE(landing);
-    StatementLog log;
+    StatementLog log(h.server);
     log.on_execute = [&](int number, std::string_view) {
       if (number != landing) return;
       // Served at the next yield of the run, as a host call from outside would be.
@@ -188,7 +188,7 @@ TEST(RefreshJob, CallNamingAnotherLocalServerDuringARunLeavesNoLinkOnEither) {
 TEST(RefreshJob, RefreshOfAnotherInstanceWaitsForTheOneUnderWay) {
   Host h("two-instances");
   auto other = h.server.Create();
-  StatementLog log;
+  StatementLog log(h.server);
   log.on_execute = [&](int number, std::string_view) {
     if (number == 12) h.server.clock->Advance(milliseconds(1500));
   };

@@ -22,11 +22,16 @@ using testing::Chain;
 
 const std::string kUnlink = "exec sp_dropserver 'ITSV' , 'droplogins'";
 
-bool Refresh(const std::string& settings, const std::string& store) {
-  rilo::testing::VirtualServer server;
+bool Refresh(rilo::testing::VirtualServer& server, const std::string& settings,
+             const std::string& store) {
   auto self = server.CreateInstance({});
   db::SetAllSettings(self->settings(), settings);
   return RefreshMasterData(*self, store);
+}
+
+bool Refresh(const std::string& settings, const std::string& store) {
+  rilo::testing::VirtualServer server;
+  return Refresh(server, settings, store);
 }
 
 enum class Death { kExit, kKill };
@@ -37,14 +42,15 @@ int RefreshInChildThatDies(const std::string& settings, int statement, Death dea
   std::fflush(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    testing::StatementLog log;
+    rilo::testing::VirtualServer server;
+    testing::StatementLog log(server);
     log.on_execute = [&](int number, std::string_view) {
       if (number == statement + 2) {  // after the two link statements
         if (death == Death::kKill) ::raise(SIGKILL);
         ::_exit(42);
       }
     };
-    Refresh(settings, "中心店");
+    Refresh(server, settings, "中心店");
     ::_exit(3);  // the run ended: the test is broken
   }
   int status = 0;
@@ -82,8 +88,9 @@ TEST(RefreshMasterData, ProcessDyingMidRunLeavesTheTablesAndTheNextRunRelinks) {
     const std::string now_settings =
         testing::Settings(current.source(), "", "", current.info.main_database, local.source(),
                           local.info.local_database);
-    testing::StatementLog log;
-    ASSERT_TRUE(Refresh(now_settings, "中心店"));
+    rilo::testing::VirtualServer server;
+    testing::StatementLog log(server);
+    ASSERT_TRUE(Refresh(server, now_settings, "中心店"));
     ASSERT_GE(log.executed.size(), 4u);
     EXPECT_EQ(log.executed[1], kUnlink);  // the stale link, replaced
     EXPECT_EQ(log.executed.size(), 4u + 76u + 1u);

@@ -101,7 +101,7 @@ TEST(RefreshMasterData, CopiesEveryTableKeepingIdsAndFiltersTheStoreTables) {
   Refreshing r("copy");
   AddStoreRows(r);
   r.OnLocal("INSERT INTO 常用短信(ID, 短信内容) VALUES (777777, 'stale local row')");
-  StatementLog log;
+  StatementLog log(r.server);
 
   const auto start = r.server.clock->Now();
   EXPECT_TRUE(r.Run("中心店"));
@@ -133,7 +133,7 @@ TEST(RefreshMasterData, CopiesEveryTableKeepingIdsAndFiltersTheStoreTables) {
 
 TEST(RefreshMasterData, StatementsSentReadAsTheWorkedExample) {
   Refreshing r("worked-example", nullptr, "HQData");
-  StatementLog log;
+  StatementLog log(r.server);
   EXPECT_TRUE(r.Run("中心店"));
   ASSERT_EQ(log.executed.size(), 2u + 76u + 1u);
   const std::vector<std::string> batch(log.executed.begin() + 2, log.executed.end() - 1);
@@ -183,7 +183,7 @@ TEST(RefreshMasterData, FailureAtAnyStatementLeavesTheLocalTablesAsTheyWere) {
     SCOPED_TRACE("failing statement " + std::to_string(n));
     Refilled r("fail-" + std::to_string(n));
     const auto batch = testing::ExpectedBatch("HQ", "中心店");
-    StatementLog log;
+    StatementLog log(r.server);
     log.on_execute = [&](int number, std::string_view text) {
       if (number == n + 2) {
         EXPECT_EQ(text, batch[static_cast<std::size_t>(n - 1)]);
@@ -208,7 +208,7 @@ TEST(RefreshMasterData, FailureAtAnyStatementLeavesTheLocalTablesAsTheyWere) {
 
 TEST(RefreshMasterData, LocalConnectionThatCannotOpenRunsNoStatement) {
   Refilled r("no-open");
-  StatementLog log;
+  StatementLog log(r.server);
   log.on_open = [](int number) {
     if (number == 2) throw testing::InjectedFailure();  // the batch's own connection
   };
@@ -223,7 +223,7 @@ TEST(RefreshMasterData, MissingLocalDatabaseFailsWithoutAnyStatement) {
   Refreshing r("no-local");
   db::SetAllSettings(r.self->settings(), testing::Settings(r.chain.source(), "", "", r.main(),
                                                            r.chain.source(), "NoSuchStore"));
-  StatementLog log;
+  StatementLog log(r.server);
   EXPECT_FALSE(r.Run("中心店"));
   EXPECT_TRUE(log.executed.empty());
   // Linking and unlinking try to open it; with no ITSV made the run stops before its own.
@@ -237,7 +237,7 @@ TEST(RefreshMasterData, LocalTableWithoutIdentityIdFailsAtItsIdentityOnStatement
   r.OnLocal("CREATE TABLE 服务单位 (ID INTEGER, 服务单位 TEXT)");
   r.OnLocal("INSERT INTO 服务单位(ID, 服务单位) VALUES (5, '次')");
   const auto before = r.LocalTables();
-  StatementLog log;
+  StatementLog log(r.server);
 
   EXPECT_FALSE(r.Run("中心店"));
   ASSERT_GE(log.executed.size(), 2u);
@@ -250,7 +250,7 @@ TEST(RefreshMasterData, UnreachableMainDatabaseFailsAtTheFirstReadAndKeepsTheLoc
   Refilled r("unreachable");
   db::SetAllSettings(r.self->settings(), testing::Settings(r.chain.source(), "", "", "NoSuchHQ",
                                                            r.chain.source(), r.local()));
-  StatementLog log;
+  StatementLog log(r.server);
   EXPECT_FALSE(r.Run("中心店"));
   ASSERT_GE(log.executed.size(), 2u);
   EXPECT_EQ(
@@ -268,7 +268,7 @@ TEST(RefreshMasterData, HostileStoreNamesSelectExactlyTheirOwnRows) {
   r.OnMain("INSERT INTO 服务信息(ID, 服务名称, 所属分店) VALUES (9111, 'd', 'O''Brien店')");
 
   {
-    StatementLog log;
+    StatementLog log(r.server);
     EXPECT_TRUE(r.Run("O'Brien店"));
     EXPECT_EQ(log.executed.size(), 2u + 76u + 1u);
     const auto local = r.LocalTables();
@@ -278,7 +278,7 @@ TEST(RefreshMasterData, HostileStoreNamesSelectExactlyTheirOwnRows) {
     EXPECT_FALSE(HasId(local.at("产品信息"), "9012"));
   }
   {
-    StatementLog log;
+    StatementLog log(r.server);
     EXPECT_TRUE(r.Run("A||B"));
     EXPECT_EQ(log.executed.size(), 2u + 76u + 1u);
     const auto local = r.LocalTables();
@@ -292,7 +292,7 @@ TEST(RefreshMasterData, MainDatabaseNameThatIsNoPlainIdentifierStillRefreshes) {
   for (const std::string name : {"HQ Data", "H]Q"}) {
     SCOPED_TRACE(name);
     Refreshing r("odd-db", nullptr, name);
-    StatementLog log;
+    StatementLog log(r.server);
     EXPECT_TRUE(r.Run("中心店"));
     const std::string bracketed = name == "HQ Data" ? "[HQ Data]" : "[H]]Q]";
     EXPECT_EQ(log.executed, Concat(Concat(LinkStatementsFor(r.chain),
@@ -304,7 +304,7 @@ TEST(RefreshMasterData, MainDatabaseNameThatIsNoPlainIdentifierStillRefreshes) {
 
 TEST(RefreshMasterData, SettingsStoredDuringTheRunDoNotReachIt) {
   Refreshing r("settings-change");
-  StatementLog log;
+  StatementLog log(r.server);
   log.on_execute = [&](int number, std::string_view) {
     // As a StartUpdate handled at a yield would.
     if (number == 5) r.self->settings().MainDatabase = "Elsewhere";
@@ -339,7 +339,7 @@ TEST(RefreshMasterData, MainAndLocalBeingOneDatabaseIsRefusedAndChangesNothing) 
     db::SetAllSettings(r.self->settings(), testing::Settings(main_source, "", "", r.main(),
                                                              local_source, local_db));
     sink->lines.clear();
-    StatementLog log;
+    StatementLog log(r.server);
     EXPECT_FALSE(r.Run("中心店"));
     EXPECT_TRUE(log.executed.empty());
     EXPECT_TRUE(log.opened.empty());
@@ -361,7 +361,7 @@ TEST(RefreshMasterData, WaitsWhileAnotherRefreshHoldsTheLocalServerAndGivesUpAft
   ASSERT_TRUE(held);
   EXPECT_FALSE(db::sqlite::LinkedServerLock::TryLock(r.chain.dir.path()));
   {
-    StatementLog log;
+    StatementLog log(r.server);
     const auto start = r.server.Elapsed();
     EXPECT_FALSE(r.Run("中心店"));
     EXPECT_GE(r.server.Elapsed() - start, milliseconds(60000));
@@ -376,7 +376,7 @@ TEST(RefreshMasterData, WaitsWhileAnotherRefreshHoldsTheLocalServerAndGivesUpAft
   const auto release = loop.CreateTimer([&] { held.reset(); });
   loop.SetTimerPeriod(release, 5000);
   loop.SetTimerEnabled(release, true);
-  StatementLog log;
+  StatementLog log(r.server);
   const auto start = r.server.Elapsed();
   EXPECT_TRUE(r.Run("中心店"));
   EXPECT_GE(r.server.Elapsed() - start, milliseconds(5000));
@@ -393,7 +393,7 @@ TEST(RefreshMasterData, LinkReplacedByAnotherProgramIsNeverCopiedFrom) {
   Refreshing r("foreign-link");
   Chain elsewhere("foreign-link-hq", 2);
   const auto before = r.LocalTables();
-  StatementLog log;
+  StatementLog log(r.server);
   log.on_execute = [&](int number, std::string_view) {
     if (number != 2) return;
     // A program that takes no lock swaps ITSV between this run's two link statements.
@@ -411,7 +411,7 @@ TEST(RefreshMasterData, PasswordNeverReachesTheDiagnostics) {
   Refreshing r("diag", sink);
   db::SetAllSettings(r.self->settings(), testing::Settings(r.chain.source(), "clerk", "hunter2",
                                                            r.main(), r.chain.source(), r.local()));
-  StatementLog log;
+  StatementLog log(r.server);
   log.on_execute = [](int number, std::string_view) {
     if (number == 30) {
       throw db::DbError(db::DbError::Kind::kEngine, "login 'clerk' with 'hunter2' refused");

@@ -10,7 +10,6 @@
 #include "component/Instance.h"
 #include "db/ModSQL.h"
 #include "db/access/StatementHook.h"
-#include "db/odbc/OdbcEngine.h"
 #include "refresh/RefreshFixture.h"
 #include "refresh/RefreshMasterData.h"
 #include "schema/SampleChain.h"
@@ -19,29 +18,20 @@
 namespace rilo::refresh {
 namespace {
 
-class OdbcDriverForTest {
- public:
-  OdbcDriverForTest() { db::SetOdbcDriver(RILO_SQLITE_ODBC_DRIVER); }
-  ~OdbcDriverForTest() { db::SetOdbcDriver(""); }
-  OdbcDriverForTest(const OdbcDriverForTest&) = delete;
-  OdbcDriverForTest& operator=(const OdbcDriverForTest&) = delete;
-};
-
 TEST(RefreshMasterData, LocalDataSourceOtherThanEmbeddedTakesTheStagedPath) {
-  const OdbcDriverForTest driver;
   testing::TempDir dir("odbc");
   const auto store = dir.path() / "Store.db";
   schema::CreateEmptyStoreDatabase(store, true);
   testing::Execute(dir.source(), "Store", "INSERT INTO 产品类别(ID, 产品类别) VALUES (1, '洗护')");
 
-  rilo::testing::VirtualServer server;
+  rilo::testing::VirtualServer server(nullptr, {.driver = RILO_SQLITE_ODBC_DRIVER});
   auto self = server.CreateInstance({});
   db::SetAllSettings(self->settings(), testing::Settings("hq-server", "clerk", "pw", "HQ Data",
                                                          "local", store.string()));
   std::vector<std::pair<db::StatementKind, std::string>> sent;
-  const db::ScopedStatementHook hook([&](db::StatementKind kind, std::string_view text) {
-    sent.emplace_back(kind, text);
-  });
+  const db::ScopedStatementHook hook(
+      server.statement_hook(),
+      [&](db::StatementKind kind, std::string_view text) { sent.emplace_back(kind, text); });
   EXPECT_FALSE(RefreshMasterData(*self, "中心店"));
 
   // The server's application lock comes first; a server that cannot give it is never linked.

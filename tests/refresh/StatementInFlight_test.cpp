@@ -98,7 +98,7 @@ TEST(StatementInFlight, TickerAndHostCallsRunWhileItWaitsAndTheRefreshIsNotNeste
 
   std::promise<void> deletion_sent;
   std::chrono::milliseconds sent_at{}, next_sent_at{};
-  testing::StatementLog log;
+  testing::StatementLog log(server);
   log.on_execute = [&](int number, std::string_view) {
     if (number == kFirstDeletion) {
       sent_at = server.Elapsed();
@@ -163,7 +163,7 @@ TEST(StatementInFlight, InstanceReleasedMeanwhileFinishesTheRunAndAFailureLeaves
   auto lock = std::make_unique<WriteLock>(LocalFile(chain));
 
   std::promise<void> deletion_sent;
-  testing::StatementLog log;
+  testing::StatementLog log(server);
   log.on_execute = [&](int number, std::string_view) {
     if (number == kFirstDeletion) deletion_sent.set_value();
   };

@@ -17,6 +17,7 @@
 #include "rilo/Clock.h"
 #include "rilo/ClsRiloSever.h"
 #include "rilo/Diagnostics.h"
+#include "rilo/OdbcSettings.h"
 #include "rilo/ServerThread.h"
 
 namespace rilo::testing {
@@ -109,10 +110,16 @@ class RecordingSink : public DiagnosticsSink {
 /// CreateInstance connect to every instance they make.
 class VirtualServer {
  public:
-  explicit VirtualServer(std::shared_ptr<DiagnosticsSink> diagnostics = nullptr)
+  explicit VirtualServer(std::shared_ptr<DiagnosticsSink> diagnostics = nullptr,
+                         OdbcSettings odbc = {})
       : clock(std::make_shared<VirtualClock>()),
-        thread(ServerThread::Attach({clock, std::move(diagnostics)})),
+        thread(ServerThread::Attach({clock, std::move(diagnostics), std::move(odbc)})),
         listener(std::make_shared<RecordingListener>(clock, clock->Now())) {}
+
+  /// Where a db::ScopedStatementHook watches the statements of this thread's connections.
+  const std::shared_ptr<db::StatementHookSlot>& statement_hook() {
+    return thread->context().session_options->statement_hook;
+  }
 
   /// A ClsRiloSever with the real jobs, the listener connected.
   std::shared_ptr<ClsRiloSever> Create() {

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "refresh/LinkProvider.h"
 #include "rilo/Preflight.h"
 #include "schema/SampleChain.h"
 #include "schema/SqliteQuery.h"
@@ -32,7 +31,6 @@ class TdsCheck : public ::testing::Test {
   }
   void TearDown() override {
     if (server_) server_->Stop();
-    refresh::SetLinkProvider("");
   }
 
   std::vector<CheckResult> Check(TdsServerOptions options = {}) {
@@ -40,7 +38,8 @@ class TdsCheck : public ::testing::Test {
     options.engine_dir = chain_.dir;
     server_ = std::make_unique<TdsServer>(std::move(options));
     const std::string a = server_->address();
-    return RunPreflight({a + "｜rilo｜rilo-secret｜HQ｜" + a + "｜rilo｜rilo-secret｜Store", "中心店"});
+    return RunPreflight(
+        {a + "｜rilo｜rilo-secret｜HQ｜" + a + "｜rilo｜rilo-secret｜Store", "中心店", odbc_});
   }
 
   static const CheckResult& Find(const std::vector<CheckResult>& results, const std::string& name) {
@@ -58,6 +57,7 @@ class TdsCheck : public ::testing::Test {
 
   schema::SampleChain chain_;
   std::unique_ptr<TdsServer> server_;
+  OdbcSettings odbc_;
 };
 
 TEST_F(TdsCheck, SqlServerStorePassesAndTheTemporaryLinkIsGone) {
@@ -99,7 +99,7 @@ TEST_F(TdsCheck, CollationThatCannotHoldTheNamesFailsWhereColumnsAreVarchar) {
 }
 
 TEST_F(TdsCheck, MissingProviderFailsTheLinkTestAndTheLinkIsStillDropped) {
-  refresh::SetLinkProvider("SQLOLEDB");  // as --link-provider would force it on SQL Server 2022
+  odbc_.link_provider = "SQLOLEDB";  // as --link-provider would force it on SQL Server 2022
 
   TdsServerOptions options;
   options.product_major_version = 16;

@@ -16,7 +16,6 @@
 #include "db/sqlite/LinkedServerRegistry.h"
 #include "rilo/automation.h"
 #include "schema/SampleChain.h"
-#include "refresh/LinkProvider.h"
 #include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
 
@@ -267,13 +266,11 @@ TEST_F(TdsRefresh, AProviderTheServerLacksFailsTheLinkBeforeAnythingChanges) {
   options.product_major_version = 16;
   Serve(options);
   auto sink = std::make_shared<rilo::testing::RecordingSink>();
-  VirtualServer vs(sink);
-  refresh::SetLinkProvider("SQLNCLI11");
+  VirtualServer vs(sink, {.link_provider = "SQLNCLI11"});
   auto server = vs.Create();
   server->StartUpdate(Settings(), kVariantTrue, "中心店");
   const bool ended =
       vs.RunUntil([&] { return vs.listener->Count(EventKind::kTipsUpdate) == 1; }, 60s);
-  refresh::SetLinkProvider("");
   ASSERT_TRUE(ended);
   ASSERT_TRUE(server_->WaitUntilIdle(std::chrono::seconds(5)));
 

@@ -6,7 +6,7 @@
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
 #include "db/access/OpenSession.h"
-#include "db/odbc/OdbcEngine.h"
+#include "db/odbc/OdbcChoice.h"
 #include "tds/TdsFixture.h"
 
 namespace rilo::tds::testing {
@@ -19,15 +19,13 @@ class TdsServerNames : public TdsFixture {
     CreateDatabase("Shop");
     StartServer();
   }
-  void TearDown() override {
-    db::SetFreeTdsKeywords({});
-    TdsFixture::TearDown();
-  }
   std::unique_ptr<db::Session> ConnectAs(const std::string& server) const {
-    return db::OpenSession(db::ConnectionString::Parse(
+    const std::string text =
         "Provider=SQLOLEDB;Data Source=" + server +
-        ";Initial Catalog=Shop;User ID=rilo;Password=rilo-secret;Connect Timeout=5"));
+        ";Initial Catalog=Shop;User ID=rilo;Password=rilo-secret;Connect Timeout=5";
+    return db::OpenSession(db::ConnectionString::Parse(text), odbc_);
   }
+  db::OdbcChoice odbc_;
 };
 
 TEST_F(TdsServerNames, ThisMachineAndTcpFormsReachTheServer) {
@@ -48,16 +46,18 @@ TEST_F(TdsServerNames, StrictEncryptionIsRefusedNamingTheReason) {
     }
     return "accepted";
   };
-  EXPECT_NE(refusal([] { db::SetFreeTdsKeywords({"Encryption=strict"}); }).find("TDS 8"),
+  EXPECT_NE(refusal([] {
+              db::ReadOdbcChoice({.freetds_keywords = {"Encryption=strict"}});
+            }).find("TDS 8"),
             std::string::npos);
   EXPECT_NE(refusal([&] {
               ConnectAs(server_->address() + ";Encrypt=strict");
             }).find("TDS 8"),
             std::string::npos);
   // Allowed keywords reach every connection; a server that cannot encrypt then refuses it.
-  db::SetFreeTdsKeywords({"Encryption=off"});
+  odbc_ = db::ReadOdbcChoice({.freetds_keywords = {"Encryption=off"}});
   EXPECT_EQ(ConnectAs(server_->address())->Query("SELECT 1").rows.size(), 1u);
-  EXPECT_EQ(refusal([] { db::SetFreeTdsKeywords({"DSN=x"}); }).find("accepted"),
+  EXPECT_EQ(refusal([] { db::ReadOdbcChoice({.freetds_keywords = {"DSN=x"}}); }).find("accepted"),
             std::string::npos);
 }
 

@@ -1,11 +1,12 @@
 #include "db/access/Connection.h"
 
 #include <string>
+#include <utility>
 
 #include "db/ConnectionString.h"
 #include "db/PasswordMask.h"
 #include "db/access/OpenSession.h"
-#include "db/access/StatementHook.h"
+#include "db/access/SessionOptions.h"
 
 namespace rilo::db {
 namespace {
@@ -26,6 +27,8 @@ void RefuseOptions(int options) {
 
 Connection::Connection() = default;
 
+Connection::Connection(std::shared_ptr<SessionOptions> options) : options_(std::move(options)) {}
+
 Connection::~Connection() noexcept = default;  // closing a session never throws
 
 void Connection::SetCursorLocation(CursorLocation location) { cursor_location_ = location; }
@@ -42,15 +45,15 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
   if (!password.empty()) text += ";PWD=" + QuoteConnectionValue(password);
   std::string redacted = MaskPasswords(text);
 
-  NotifyStatement(StatementKind::kOpen, redacted);
-  session_ = OpenSession(ConnectionString::Parse(text));
+  NotifyStatement(options_.get(), StatementKind::kOpen, redacted);
+  session_ = OpenSession(ConnectionString::Parse(text), options_ ? options_->odbc : OdbcChoice{});
   redacted_ = std::move(redacted);
 }
 
 void Connection::Execute(std::string_view sql, int options) {
   RefuseOptions(options);
   Session& open = session();
-  NotifyStatement(StatementKind::kExecute, sql);
+  NotifyStatement(options_.get(), StatementKind::kExecute, sql);
   open.Execute(sql);
 }
 

@@ -20,9 +20,15 @@ inline constexpr int kOptionUnspecified = -1;
 /// Throws DbError(kUsage) unless `options` is kOptionUnspecified: the access layer has none.
 void RefuseOptions(int options);
 
+struct SessionOptions;
+
 class Connection {
  public:
+  /// Reaches SQL Server the system's default way and tells no statement hook.
   Connection();
+  /// Reaches SQL Server as `options` chooses and tells its statement hook: a server thread's
+  /// connections all share the thread's options.
+  explicit Connection(std::shared_ptr<SessionOptions> options);
   ~Connection() noexcept;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -54,8 +60,11 @@ class Connection {
   std::shared_ptr<Session> shared_session() const;
   /// The connection string with passwords hidden, for diagnostics.
   const std::string& redacted_connection_string() const { return redacted_; }
+  /// The options given at construction; null for the defaults.
+  const std::shared_ptr<SessionOptions>& options() const { return options_; }
 
  private:
+  std::shared_ptr<SessionOptions> options_;
   CursorLocation cursor_location_ = CursorLocation::kUseServer;
   std::shared_ptr<Session> session_;
   std::string redacted_;

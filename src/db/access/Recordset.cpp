@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "db/access/StatementHook.h"
+#include "db/access/SessionOptions.h"
 #include "db/access/WriteBack.h"
 #include "db/access/WriteBackPlanCache.h"
 #include "db/sql/Names.h"
@@ -24,6 +24,7 @@ struct Recordset::Data {
   bool updatable = false;
   std::map<std::size_t, Value> pending;  // changed fields of the current row, by position
   std::weak_ptr<Session> session;        // gone once the connection closes
+  std::shared_ptr<SessionOptions> options;  // the connection's, for its statement hook
   std::string connection;                // whose kept plan a schema failure drops
   std::string sql;
 
@@ -50,9 +51,10 @@ void Recordset::Open(std::string_view sql, Connection& active, CursorType cursor
   }
   RefuseOptions(options);
   std::shared_ptr<Session> session = active.shared_session();
-  NotifyStatement(StatementKind::kQuery, sql);
+  NotifyStatement(active.options().get(), StatementKind::kQuery, sql);
 
   auto data = std::make_unique<Data>();
+  data->options = active.options();
   data->updatable = lock_type != LockType::kReadOnly;
   data->session = session;
   ResultSet result;
@@ -162,7 +164,7 @@ void Recordset::Update() {
       changed_fields.push_back(index);
     }
     const RowUpdate update = BuildRowUpdate(table, key_values, changes);
-    NotifyStatement(StatementKind::kUpdate, update.sql);
+    NotifyStatement(data_->options.get(), StatementKind::kUpdate, update.sql);
     std::int64_t rows_changed = 0;
     try {
       rows_changed = session->ExecuteWithParams(update.sql, update.params);

@@ -1,35 +1,28 @@
 #include "db/access/StatementHook.h"
 
-#include <mutex>
 #include <utility>
 
 namespace rilo::db {
-namespace {
 
-// Installed from a test's thread, called from the server thread: guarded.
-std::mutex hook_mutex;
-StatementHook current_hook;
+void StatementHookSlot::Notify(StatementKind kind, std::string_view text) const {
+  StatementHook hook;
+  {
+    const std::lock_guard lock(mutex_);
+    hook = hook_;
+  }
+  if (hook) hook(kind, text);
+}
 
-}  // namespace
-
-ScopedStatementHook::ScopedStatementHook(StatementHook hook) {
-  std::lock_guard lock(hook_mutex);
-  previous_ = std::exchange(current_hook, std::move(hook));
+ScopedStatementHook::ScopedStatementHook(std::shared_ptr<StatementHookSlot> slot,
+                                         StatementHook hook)
+    : slot_(std::move(slot)) {
+  const std::lock_guard lock(slot_->mutex_);
+  previous_ = std::exchange(slot_->hook_, std::move(hook));
 }
 
 ScopedStatementHook::~ScopedStatementHook() {
-  std::lock_guard lock(hook_mutex);
-  current_hook = std::move(previous_);
-}
-
-void NotifyStatement(StatementKind kind, std::string_view text) {
-  StatementHook hook;
-  {
-    std::lock_guard lock(hook_mutex);
-    hook = current_hook;
-  }
-  // Called outside the lock, so a hook may itself send statements.
-  if (hook) hook(kind, text);
+  const std::lock_guard lock(slot_->mutex_);
+  slot_->hook_ = std::move(previous_);
 }
 
 }  // namespace rilo::db

@@ -11,7 +11,7 @@
 #include "db/ConnectionString.h"
 #include "db/DbError.h"
 #include "db/odbc/FreeTdsServerName.h"
-#include "db/odbc/OdbcEngine.h"
+#include "db/odbc/OdbcChoice.h"
 #include "db/odbc/OdbcExtraKeywords.h"
 
 namespace rilo::db::odbc {
@@ -147,7 +147,8 @@ std::string UnbracedDriverName(std::string_view name) {
   return std::string(name);
 }
 
-OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_string) {
+OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_string,
+                                            const OdbcChoice& odbc) {
   OdbcConnectParameters parameters;
   std::optional<std::string> driver;
   std::array<std::optional<std::string>, 4> known;  // Server, Database, UID, PWD
@@ -177,10 +178,10 @@ OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_s
     }
   }
 
-  const std::string chosen_driver = driver.value_or(OdbcDriver());
+  const std::string chosen_driver = driver ? *driver : odbc.Driver();
   const bool freetds = IsFreeTds(chosen_driver);
   if (freetds) {
-    for (const auto& [keyword, value] : FreeTdsExtraKeywords()) {
+    for (const auto& [keyword, value] : odbc.freetds_keywords) {
       if (!others.Has(keyword)) others.Set(keyword, value);
     }
     RefuseStrictEncryption(others.entries());

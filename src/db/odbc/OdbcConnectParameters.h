@@ -9,6 +9,7 @@
 
 namespace rilo::db {
 class ConnectionString;
+struct OdbcChoice;
 }
 
 namespace rilo::db::odbc {
@@ -22,8 +23,10 @@ struct OdbcConnectParameters {
   std::string password;  // masked wherever a driver message repeats it
 };
 
-/// Throws DbError(kUsage) for a keyword or value that cannot be passed on safely.
-OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_string);
+/// The driver and FreeTDS keywords of `odbc` apply where the string names no driver. Throws
+/// DbError(kUsage) for a keyword or value that cannot be passed on safely.
+OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_string,
+                                            const OdbcChoice& odbc);
 
 /// A driver name without the braces it is often written in.
 std::string UnbracedDriverName(std::string_view name);

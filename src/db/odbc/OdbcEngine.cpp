@@ -5,12 +5,14 @@
 
 namespace rilo::db {
 
-std::unique_ptr<Session> OpenOdbcSession(const ConnectionString& connection_string) {
-  return std::make_unique<odbc::OdbcSession>(odbc::ReadConnectParameters(connection_string));
+std::unique_ptr<Session> OpenOdbcSession(const ConnectionString& connection_string,
+                                         const OdbcChoice& odbc) {
+  return std::make_unique<odbc::OdbcSession>(odbc::ReadConnectParameters(connection_string, odbc));
 }
 
-std::string ToOdbcConnectionString(const ConnectionString& connection_string) {
-  return odbc::ReadConnectParameters(connection_string).connection_string;
+std::string ToOdbcConnectionString(const ConnectionString& connection_string,
+                                   const OdbcChoice& odbc) {
+  return odbc::ReadConnectParameters(connection_string, odbc).connection_string;
 }
 
 }  // namespace rilo::db

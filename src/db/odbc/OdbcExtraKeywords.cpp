@@ -2,28 +2,18 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 
 #include "db/AsciiCase.h"
 #include "db/DbError.h"
-#include "db/odbc/OdbcEngine.h"
 
 namespace rilo::db::odbc {
 namespace {
-
-std::mutex keywords_mutex;
-Keywords extra_keywords;
 
 [[noreturn]] void Refuse(std::string message) {
   throw DbError(DbError::Kind::kUsage, std::move(message));
 }
 
 }  // namespace
-
-Keywords FreeTdsExtraKeywords() {
-  const std::lock_guard lock(keywords_mutex);
-  return extra_keywords;
-}
 
 void RefuseStrictEncryption(const Keywords& keywords) {
   for (const auto& [keyword, value] : keywords) {
@@ -38,16 +28,12 @@ void RefuseStrictEncryption(const Keywords& keywords) {
   }
 }
 
-}  // namespace rilo::db::odbc
-
-namespace rilo::db {
-
-void SetFreeTdsKeywords(const std::vector<std::string>& assignments) {
-  odbc::Keywords keywords;
+Keywords ReadFreeTdsKeywords(const std::vector<std::string>& assignments) {
+  Keywords keywords;
   for (const std::string& assignment : assignments) {
     const std::size_t equals = assignment.find('=');
     if (equals == std::string::npos || equals == 0) {
-      odbc::Refuse("'" + assignment + "' is not KEYWORD=VALUE");
+      Refuse("'" + assignment + "' is not KEYWORD=VALUE");
     }
     const std::string keyword = assignment.substr(0, equals);
     const std::string value = assignment.substr(equals + 1);
@@ -55,21 +41,20 @@ void SetFreeTdsKeywords(const std::vector<std::string>& assignments) {
     if (name == "encryption") {
       const std::string level = AsciiLower(value);
       if (level != "off" && level != "request" && level != "require" && level != "strict") {
-        odbc::Refuse("Encryption must be off, request or require, not '" + value + "'");
+        Refuse("Encryption must be off, request or require, not '" + value + "'");
       }
     } else if (name == "cafile") {
       if (!std::filesystem::is_regular_file(value)) {
-        odbc::Refuse("CAFile '" + value + "' is not a file");
+        Refuse("CAFile '" + value + "' is not a file");
       }
     } else {
-      odbc::Refuse("the FreeTDS keyword '" + keyword +
-                   "' cannot be set for every connection; allowed: Encryption, CAFile");
+      Refuse("the FreeTDS keyword '" + keyword +
+             "' cannot be set for every connection; allowed: Encryption, CAFile");
     }
     keywords.emplace_back(keyword, value);
   }
-  odbc::RefuseStrictEncryption(keywords);
-  const std::lock_guard lock(odbc::keywords_mutex);
-  odbc::extra_keywords = std::move(keywords);
+  RefuseStrictEncryption(keywords);
+  return keywords;
 }
 
-}  // namespace rilo::db
+}  // namespace rilo::db::odbc

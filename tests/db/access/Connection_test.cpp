@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "db/access/Recordset.h"
-#include "db/access/StatementHook.h"
+#include "db/access/SessionOptions.h"
 #include "db/sqlite/EngineFolder.h"
 
 namespace rilo::db {
@@ -15,15 +15,18 @@ namespace {
 using testing::EngineFolder;
 using Rows = std::vector<std::vector<std::string>>;
 
-// Records what the layer sends; fails the statement numbered `fail_at` (1-based), if any.
+// Records what the layer sends on connections made with `options`; fails the statement
+// numbered `fail_at` (1-based), if any.
 struct Recorder {
   explicit Recorder(int failing = 0)
-      : fail_at(failing), hook([this](StatementKind kind, std::string_view text) {
+      : fail_at(failing),
+        hook(options->statement_hook, [this](StatementKind kind, std::string_view text) {
           sent.emplace_back(kind, std::string(text));
           if (static_cast<int>(sent.size()) == fail_at) {
             throw DbError(DbError::Kind::kEngine, "injected", "HY000", 50000);
           }
         }) {}
+  std::shared_ptr<SessionOptions> options = std::make_shared<SessionOptions>();
   int fail_at;
   std::vector<std::pair<StatementKind, std::string>> sent;
   ScopedStatementHook hook;
@@ -91,7 +94,7 @@ TEST_F(ConnectionTest, EngineFailuresPassThroughAndTheConnectionStaysOpen) {
 
 TEST_F(ConnectionTest, HookSeesEveryStatementExactlyAndTheOpenStringRedacted) {
   Recorder recorder;
-  Connection connection;
+  Connection connection(recorder.options);
   const std::string with_password =
       "Data Source=" + folder_.DataSource() + ";Database=Store;UID=clerk;PWD=s3cret";
   connection.Open(with_password);
@@ -107,7 +110,7 @@ TEST_F(ConnectionTest, HookSeesEveryStatementExactlyAndTheOpenStringRedacted) {
 
 TEST_F(ConnectionTest, HookCanFailStatementNAndNothingIsSent) {
   Recorder recorder(3);
-  Connection connection;
+  Connection connection(recorder.options);
   connection.Open(folder_.ConnString("Store"));
   connection.Execute("insert into t(a) values(1)");
   EXPECT_THROW(connection.Execute("insert into t(a) values(2)"), DbError);
@@ -117,14 +120,14 @@ TEST_F(ConnectionTest, HookCanFailStatementNAndNothingIsSent) {
 
 TEST_F(ConnectionTest, HookFailingTheOpenLeavesItClosed) {
   Recorder recorder(1);
-  Connection connection;
+  Connection connection(recorder.options);
   EXPECT_THROW(connection.Open(folder_.ConnString("Store")), DbError);
   EXPECT_EQ(connection.State(), ObjectState::kClosed);
 }
 
 TEST_F(ConnectionTest, UserAndPasswordArgumentsStandInForTheStringsLogin) {
   Recorder recorder;
-  Connection connection;
+  Connection connection(recorder.options);
   connection.Open(folder_.ConnString("Store"), "clerk", "pa;ss");
   EXPECT_NE(recorder.sent[0].second.find("UID=clerk"), std::string::npos);
   EXPECT_EQ(recorder.sent[0].second.find("pa;ss"), std::string::npos);
@@ -173,19 +176,22 @@ TEST_F(ConnectionTest, TransactionsCommitOrRollBackAndClosingRollsBack) {
 }
 
 TEST(StatementHook, ScopesNestAndRestoreTheOuterHook) {
+  SessionOptions options;
   std::vector<std::string> outer;
   std::vector<std::string> inner;
   {
-    ScopedStatementHook a([&](StatementKind, std::string_view text) { outer.emplace_back(text); });
-    NotifyStatement(StatementKind::kQuery, "one");
+    ScopedStatementHook a(options.statement_hook,
+                          [&](StatementKind, std::string_view text) { outer.emplace_back(text); });
+    NotifyStatement(&options, StatementKind::kQuery, "one");
     {
-      ScopedStatementHook b(
-          [&](StatementKind, std::string_view text) { inner.emplace_back(text); });
-      NotifyStatement(StatementKind::kQuery, "two");
+      ScopedStatementHook b(options.statement_hook, [&](StatementKind, std::string_view text) {
+        inner.emplace_back(text);
+      });
+      NotifyStatement(&options, StatementKind::kQuery, "two");
     }
-    NotifyStatement(StatementKind::kQuery, "three");
+    NotifyStatement(&options, StatementKind::kQuery, "three");
   }
-  NotifyStatement(StatementKind::kQuery, "unseen");
+  NotifyStatement(&options, StatementKind::kQuery, "unseen");
   EXPECT_EQ(outer, (std::vector<std::string>{"one", "three"}));
   EXPECT_EQ(inner, (std::vector<std::string>{"two"}));
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "db/access/StatementHook.h"
+#include "db/access/SessionOptions.h"
 #include "db/sqlite/EngineFolder.h"
 #include "schema/SampleChain.h"
 
@@ -64,7 +64,8 @@ class RecordsetTest : public ::testing::Test {
   }
 
   EngineFolder folder_;
-  Connection connection_;
+  std::shared_ptr<SessionOptions> options_ = std::make_shared<SessionOptions>();
+  Connection connection_{options_};
   Recordset recordset_;
 };
 
@@ -140,6 +141,7 @@ TEST_F(RecordsetTest, FailedOpenLeavesItClosedWithTheEnginesError) {
 TEST_F(RecordsetTest, WriteBackChangesExactlyTheRowThatWasRead) {
   std::vector<std::pair<StatementKind, std::string>> sent;
   ScopedStatementHook hook(
+      options_->statement_hook,
       [&](StatementKind kind, std::string_view text) { sent.emplace_back(kind, text); });
   OpenReminder();
   ASSERT_FALSE(recordset_.IsEOF());
@@ -179,9 +181,10 @@ TEST_F(RecordsetTest, RowChangedMeanwhileIsReportedAndNotOverwritten) {
 
 TEST_F(RecordsetTest, NullReadIsMatchedAsNull) {
   std::vector<std::string> updates;
-  ScopedStatementHook hook([&](StatementKind kind, std::string_view text) {
-    if (kind == StatementKind::kUpdate) updates.emplace_back(text);
-  });
+  ScopedStatementHook hook(options_->statement_hook,
+                           [&](StatementKind kind, std::string_view text) {
+                             if (kind == StatementKind::kUpdate) updates.emplace_back(text);
+                           });
   recordset_.Open("select 顾客电话 from 服务预约 where ID = 13", connection_, CursorType::kKeyset,
                   LockType::kOptimistic);
   recordset_.Item(std::size_t{0}).SetValue(std::string("139"));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "db/odbc/OdbcEngine.h"
+#include "db/odbc/OdbcChoice.h"
 
 namespace rilo::db::odbc {
 namespace {
@@ -24,13 +24,12 @@ TEST(DefaultDriver, TheNewestMicrosoftSqlServerDriverInstalledWins) {
   EXPECT_EQ(BestSqlServerDriver(List{}), "SQL Server");
 }
 
-TEST(DefaultDriver, ANamedDriverOverridesTheDefaultUntilCleared) {
-  const std::string default_driver = OdbcDriver();
+TEST(DefaultDriver, ANamedDriverOverridesTheDefaultUnlessEmpty) {
+  const std::string default_driver = ReadOdbcChoice({}).Driver();
   EXPECT_EQ(default_driver, DefaultDriver());
-  SetOdbcDriver("{ODBC Driver 17 for SQL Server}");
-  EXPECT_EQ(OdbcDriver(), "ODBC Driver 17 for SQL Server");
-  SetOdbcDriver("");
-  EXPECT_EQ(OdbcDriver(), default_driver);
+  EXPECT_EQ(ReadOdbcChoice({.driver = "{ODBC Driver 17 for SQL Server}"}).Driver(),
+            "ODBC Driver 17 for SQL Server");
+  EXPECT_EQ(ReadOdbcChoice({.driver = ""}).Driver(), default_driver);
 }
 
 }  // namespace

@@ -33,12 +33,11 @@ int ClosedLoopbackPort() {
 // Loading the default driver by its path works without any odbcinst.ini entry: the failure
 // comes from FreeTDS itself, not from the driver manager.
 TEST(FreeTdsDriver, ClosedPortFailsWithAConnectionSqlstate) {
-  SetOdbcDriver("");
   const std::string ado = "provider='SQLOLEDB';Data Source=127.0.0.1," +
                           std::to_string(ClosedLoopbackPort()) +
                           ";Database=门店;UID=sa;PWD=Secret#1;pooling=true;Connect Timeout=2";
   try {
-    OpenOdbcSession(ConnectionString::Parse(ado));
+    OpenOdbcSession(ConnectionString::Parse(ado), OdbcChoice{});
     FAIL() << "connected to a closed port";
   } catch (const DbError& error) {
     EXPECT_EQ(error.kind(), DbError::Kind::kEngine);

@@ -16,16 +16,19 @@ using ::testing::StartsWith;
 
 constexpr const char* kMsDriver = "ODBC Driver 18 for SQL Server";
 
-// The driver choice is process-wide: every test leaves the default behind.
+// Each test starts from the default driver choice.
 class OdbcConnectionStringTest : public ::testing::Test {
  protected:
-  void TearDown() override { SetOdbcDriver(""); }
+  void ChooseDriver(const std::string& name_or_path) {
+    odbc_ = ReadOdbcChoice({.driver = name_or_path});
+  }
+  std::string ChosenDriver() const { return odbc_.Driver(); }
 
-  static std::string Map(const std::string& ado) {
-    return ToOdbcConnectionString(ConnectionString::Parse(ado));
+  std::string Map(const std::string& ado) const {
+    return ToOdbcConnectionString(ConnectionString::Parse(ado), odbc_);
   }
 
-  static DbError MapFailure(const std::string& ado) {
+  DbError MapFailure(const std::string& ado) const {
     try {
       Map(ado);
     } catch (const DbError& error) {
@@ -34,6 +37,9 @@ class OdbcConnectionStringTest : public ::testing::Test {
     ADD_FAILURE() << "mapped without complaint: " << ado;
     return DbError(DbError::Kind::kEngine, "");
   }
+
+ private:
+  OdbcChoice odbc_;
 };
 
 TEST_F(OdbcConnectionStringTest, ServerStringMapsToFreeTdsByDefault) {
@@ -43,13 +49,13 @@ TEST_F(OdbcConnectionStringTest, ServerStringMapsToFreeTdsByDefault) {
   EXPECT_EQ(
       Map("provider='SQLOLEDB';Data Source=srv01;Database=StoreDB;UID=clerk;PWD=;"
           "pooling=true;connection lifetime=0;max pool size=512; Min Pool Size=1;"),
-      "Driver=" + OdbcDriver() + ";Server=srv01;Database=StoreDB;UID=clerk;PWD=;TDS_Version=7.4");
-  EXPECT_THAT(OdbcDriver(), StartsWith("/usr/lib/"));
-  EXPECT_THAT(OdbcDriver(), HasSubstr("/odbc/libtdsodbc.so"));
+      "Driver=" + ChosenDriver() + ";Server=srv01;Database=StoreDB;UID=clerk;PWD=;TDS_Version=7.4");
+  EXPECT_THAT(ChosenDriver(), StartsWith("/usr/lib/"));
+  EXPECT_THAT(ChosenDriver(), HasSubstr("/odbc/libtdsodbc.so"));
 }
 
 TEST_F(OdbcConnectionStringTest, ServerFormsPassThrough) {
-  SetOdbcDriver(kMsDriver);
+  ChooseDriver(kMsDriver);
   EXPECT_THAT(Map("Data Source=srv01\\SQLEXPRESS;Database=d"),
               HasSubstr(";Server=srv01\\SQLEXPRESS;"));
   EXPECT_THAT(Map("Data Source=10.0.0.5,1433;Database=d"), HasSubstr(";Server=10.0.0.5,1433;"));
@@ -58,7 +64,7 @@ TEST_F(OdbcConnectionStringTest, ServerFormsPassThrough) {
 }
 
 TEST_F(OdbcConnectionStringTest, WindowsServerFormsBecomeFreeTdsServerAndPort) {
-  SetOdbcDriver("FreeTDS");  // named, since Windows defaults to Microsoft's driver
+  ChooseDriver("FreeTDS");  // named, since Windows defaults to Microsoft's driver
   EXPECT_THAT(Map("Data Source=(local)\\SQLEXPRESS;Database=d"),
               HasSubstr(";Server=127.0.0.1\\SQLEXPRESS;"));
   EXPECT_THAT(Map("Data Source=.\\SQLEXPRESS;Database=d"),
@@ -74,13 +80,13 @@ TEST_F(OdbcConnectionStringTest, WindowsServerFormsBecomeFreeTdsServerAndPort) {
 }
 
 TEST_F(OdbcConnectionStringTest, AdoSynonymsMapAndTheLastValueWins) {
-  SetOdbcDriver(kMsDriver);
+  ChooseDriver(kMsDriver);
   EXPECT_EQ(Map("Server=a;Initial Catalog=db;User ID=u;Password=p;Data Source=b"),
             std::string("Driver=") + kMsDriver + ";Server=b;Database=db;UID=u;PWD=p");
 }
 
 TEST_F(OdbcConnectionStringTest, HostileValuesStayOneValue) {
-  SetOdbcDriver(kMsDriver);
+  ChooseDriver(kMsDriver);
   const std::string prefix = std::string("Driver=") + kMsDriver + ";Server=s;PWD=";
   EXPECT_EQ(Map("Data Source=s;PWD=\"a;Driver=/tmp/evil.so\""), prefix + "{a;Driver=/tmp/evil.so}");
   EXPECT_EQ(Map("Data Source=s;PWD=\"x=y\""), prefix + "{x=y}");
@@ -94,7 +100,7 @@ TEST_F(OdbcConnectionStringTest, HostileValuesStayOneValue) {
 
 TEST_F(OdbcConnectionStringTest, FreeTdsRefusesABraceItWouldMisread) {
 #ifdef _WIN32
-  SetOdbcDriver("FreeTDS");  // the name its Windows build registers
+  ChooseDriver("FreeTDS");  // the name its Windows build registers
 #endif
   const DbError error = MapFailure("Data Source=s;UID=u;PWD=\"p}w;Server=evil\"");
   EXPECT_EQ(error.kind(), DbError::Kind::kUsage);
@@ -114,8 +120,8 @@ TEST_F(OdbcConnectionStringTest, PoolingAndProviderAreDropped) {
 }
 
 TEST_F(OdbcConnectionStringTest, DriverChoice) {
-  SetOdbcDriver("{ODBC Driver 18 for SQL Server}");
-  EXPECT_EQ(OdbcDriver(), kMsDriver);
+  ChooseDriver("{ODBC Driver 18 for SQL Server}");
+  EXPECT_EQ(ChosenDriver(), kMsDriver);
   EXPECT_THAT(Map("Data Source=s"), Not(HasSubstr("TDS_Version")));
 
   // A driver the connection string names wins over the chosen one.
@@ -123,14 +129,14 @@ TEST_F(OdbcConnectionStringTest, DriverChoice) {
   EXPECT_THAT(Map("Driver={FreeTDS};Data Source=s"), HasSubstr("TDS_Version=7.4"));
 
   // A TDS version the string gives is kept, not doubled.
-  SetOdbcDriver("");
+  ChooseDriver("");
   const std::string odbc = Map("Data Source=s;TDS_Version=7.3");
   EXPECT_THAT(odbc, HasSubstr("TDS_Version=7.3"));
   EXPECT_THAT(odbc, Not(HasSubstr("7.4")));
 }
 
 TEST_F(OdbcConnectionStringTest, OtherKeywordsPassOnButDriverManagerOnesAreRefused) {
-  SetOdbcDriver(kMsDriver);
+  ChooseDriver(kMsDriver);
   EXPECT_THAT(Map("Data Source=s;TrustServerCertificate=yes;Encrypt=yes;Encrypt=no"),
               HasSubstr(";TrustServerCertificate=yes;Encrypt=no"));
   for (const char* keyword : {"DSN", "FileDSN", "SAVEFILE", "DMConnAttr", "DMEnvAttr"}) {

@@ -131,7 +131,8 @@ TEST_F(OdbcSessionTest, FailedConnectNamesTheDatabaseButNeverThePassword) {
   const std::string missing_folder = (folder() / "missing" / "store.db").string();
   try {
     OpenOdbcSession(ConnectionString::Parse("Data Source=local;Database=" + missing_folder +
-                                            ";UID=clerk;PWD=TopSecret99"));
+                                            ";UID=clerk;PWD=TopSecret99"),
+                    odbc_);
     FAIL() << "a database in a missing folder was opened";
   } catch (const DbError& error) {
     EXPECT_EQ(error.kind(), DbError::Kind::kEngine);
@@ -145,7 +146,8 @@ TEST_F(OdbcSessionTest, APasswordCannotRedirectTheConnection) {
   const std::string intended = (folder() / "store.db").string();
   auto session =
       OpenOdbcSession(ConnectionString::Parse("Data Source=local;Database=" + intended +
-                                              ";UID=clerk;PWD=\"x;Database=" + elsewhere + "\""));
+                                              ";UID=clerk;PWD=\"x;Database=" + elsewhere + "\""),
+                      odbc_);
   session->Execute("create table t (i integer)");
 
   EXPECT_TRUE(std::filesystem::exists(intended));

@@ -32,7 +32,7 @@ class OdbcWriteBackTest : public testing::SqliteOdbcFixture {
 
 // The reminder job's road: an optimistic client recordset, one field changed, Update.
 TEST_F(OdbcWriteBackTest, UpdateWritesTheChangedFieldToItsRow) {
-  Connection connection;
+  Connection connection(Options());
   connection.SetCursorLocation(CursorLocation::kUseClient);
   connection.Open(ConnectionText());
   Recordset recordset;
@@ -51,7 +51,7 @@ TEST_F(OdbcWriteBackTest, UpdateWritesTheChangedFieldToItsRow) {
 }
 
 TEST_F(OdbcWriteBackTest, ARowChangedMeanwhileIsNotOverwritten) {
-  Connection connection;
+  Connection connection(Options());
   connection.SetCursorLocation(CursorLocation::kUseClient);
   connection.Open(ConnectionText());
   Recordset recordset;
