@@ -12,7 +12,7 @@ PACKAGES := g++ cmake make pkg-config libsqlite3-dev unixodbc-dev odbcinst tdsod
             dpkg-dev file
 
 .PHONY: all deps configure build test demo package test-asan test-tsan test-sanitizers bench clean format \
-        deps-windows windows wine-prefix test-windows bench-windows
+        deps-windows windows wine-prefix wine-server-up test-windows bench-windows
 
 all: build
 
@@ -90,11 +90,19 @@ wine-prefix:
 	@$(WINE_ENV) timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed"; exit 1; }
 	@$(WINE_ENV) timeout 120 wineserver -w
 
-test-windows: windows wine-prefix
+# The prefix's wine server is kept up for the whole run (-p): one that ends between two test
+# programs would reset the connection of the next one that starts as it goes. Its services are
+# started first, with output to /dev/null: started by a test, they would hold that test's
+# output open and ctest would wait on it until its time-out.
+wine-server-up:
+	@$(WINE_ENV) timeout 60 wineserver -p
+	@$(WINE_ENV) timeout 120 wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+
+test-windows: windows wine-prefix wine-server-up
 	@status=0; cd $(WIN_BUILD) && $(WINE_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600 || status=$$?; \
 	$(WINE_ENV) timeout 60 wineserver -k || true; exit $$status
 
-bench-windows: windows wine-prefix
+bench-windows: windows wine-prefix wine-server-up
 	@status=0; for b in $(WIN_BUILD)/*_bench.exe; do echo "== $$b"; $(WINE_ENV) timeout 600 wine $$b $(BENCH_ARGS) || status=$$?; done; \
 	$(WINE_ENV) timeout 60 wineserver -k || true; exit $$status
 

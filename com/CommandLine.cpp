@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
 #include <cwctype>
+#include <optional>
+#include <string_view>
 
 #include "Utf16.h"
 
@@ -15,6 +17,19 @@ std::wstring Lower(std::wstring text) {
 void AddServerArgument(ServerCommand& command, const std::wstring& arg) {
   if (!command.server_arguments.empty()) command.server_arguments += L' ';
   command.server_arguments += arg;
+}
+
+// A value as COM is to pass it back: quoted when it holds a space, so the driver name
+// "ODBC Driver 18 for SQL Server" arrives as one argument.
+std::wstring Quoted(const std::wstring& value) {
+  return value.find(L' ') == std::wstring::npos ? value : L"\"" + value + L"\"";
+}
+
+// The value of a "/name:value" switch as given (its case kept), or nothing when `arg` is
+// another switch.
+std::optional<std::wstring> SwitchValue(const std::wstring& arg, std::wstring_view name) {
+  if (Lower(arg.substr(1, name.size())) != name) return std::nullopt;
+  return arg.substr(1 + name.size());
 }
 
 }  // namespace
@@ -62,6 +77,22 @@ ServerCommand ParseCommandLine(const std::vector<std::wstring>& args) {
         return command;
       }
       AddServerArgument(command, L"/LogLevel:" + name.substr(9));
+    } else if (const auto driver = SwitchValue(arg, L"odbcdriver:")) {
+      if (driver->empty() || driver->find(L'"') != std::wstring::npos) {
+        command.action = ServerCommand::Action::kInvalid;
+        command.error = L"/OdbcDriver takes the name of an installed ODBC driver";
+        return command;
+      }
+      command.odbc.driver = ToUtf8(*driver);
+      AddServerArgument(command, L"/OdbcDriver:" + Quoted(*driver));
+    } else if (const auto provider = SwitchValue(arg, L"linkprovider:")) {
+      if (provider->empty() || provider->find_first_of(L"\" '") != std::wstring::npos) {
+        command.action = ServerCommand::Action::kInvalid;
+        command.error = L"/LinkProvider takes the name of an OLE DB provider (MSOLEDBSQL)";
+        return command;
+      }
+      command.odbc.link_provider = ToUtf8(*provider);
+      AddServerArgument(command, L"/LinkProvider:" + Quoted(*provider));
     } else if (name == L"virtualclock") {
       command.virtual_clock = true;
       AddServerArgument(command, L"/VirtualClock");
@@ -87,6 +118,13 @@ std::wstring HelpText() {
          L"  /LogLevel:LEVEL       with a registration: the server describes failures at "
          L"LEVEL\n"
          L"                        (off, error, warning, info, debug) to the debugger output\n"
+         L"  /OdbcDriver:NAME      with a registration: the ODBC driver for SQL Server\n"
+         L"                        (default: the newest of ODBC Driver 18, ODBC Driver 17, SQL "
+         L"Server)\n"
+         L"  /LinkProvider:NAME    with a registration: the OLE DB provider of the refresh's "
+         L"linked\n"
+         L"                        server (default: SQLOLEDB before SQL Server 2022, MSOLEDBSQL "
+         L"from 2022 on)\n"
          L"  /Help                 this text\n\n"
          L"The exit code is 0 on success, 1 for a wrong command line, 2 when registration "
          L"failed.\n";

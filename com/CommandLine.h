@@ -6,6 +6,7 @@
 
 #include "Registration.h"
 #include "rilo/Diagnostics.h"
+#include "rilo/OdbcSettings.h"
 
 namespace rilo::com {
 
@@ -14,6 +15,9 @@ struct ServerCommand {
   Action action = Action::kHelp;
   RegistrationScope scope = RegistrationScope::kAllUsers;
   LogLevel log_level = LogLevel::kOff;
+  /// The ODBC driver and linked-server provider the server uses (from /OdbcDriver and
+  /// /LinkProvider).
+  OdbcSettings odbc;
   /// Test-only, left out of the help: the server thread runs on a virtual clock that jumps
   /// to the next timer's deadline, so a minute of schedule passes at once.
   bool virtual_clock = false;
@@ -24,7 +28,7 @@ struct ServerCommand {
 
 /// Switches are case-insensitive and start with '/' or '-': /Embedding (COM starting the
 /// server), /RegServer, /UnregServer, /RegServerPerUser, /UnregServerPerUser, /LogLevel:LEVEL,
-/// /Help.
+/// /OdbcDriver:NAME, /LinkProvider:NAME, /Help. Values keep their case.
 ServerCommand ParseCommandLine(const std::vector<std::wstring>& args);
 
 /// The text of /Help.

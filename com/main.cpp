@@ -68,6 +68,7 @@ int wmain(int argc, wchar_t** argv) {
     case Action::kServe: {
       rilo::ServerThreadOptions options;
       options.diagnostics = rilo::com::MakeDebugOutputSink(command.log_level);
+      options.odbc = command.odbc;
       if (command.virtual_clock) options.clock = std::make_shared<rilo::VirtualClock>();
       return rilo::com::RunLocalServer(std::move(options));
     }

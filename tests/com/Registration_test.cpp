@@ -1,12 +1,15 @@
 // Registration for the current user: what COM and hosts read, written without an
 // administrator, and removed again.
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <gtest/gtest.h>
+#include <shellapi.h>
 
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "CommandLine.h"
 #include "ServerProcesses.h"
 
 namespace rilo::com::testing {
@@ -56,6 +59,29 @@ TEST(Registration, PerUserWritesTheClassProgIdsTypeLibraryAndInterfacesAndRemove
               ERROR_FILE_NOT_FOUND);
     if (handle) RegCloseKey(handle);
   }
+}
+
+TEST(Registration, TheDriverAndProviderGivenWithItAreWhatTheServerStartedByComReads) {
+  ASSERT_EQ(RunServerCommand(L"/RegServerPerUser /OdbcDriver:\"ODBC Driver 18 for SQL Server\" "
+                             L"/LinkProvider:MSOLEDBSQL /LogLevel:error",
+                             60000),
+            0);
+  const auto registered = UserValue(kClass + L"\\LocalServer32");
+  ASSERT_TRUE(registered);
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(registered->c_str(), &argc);
+  ASSERT_NE(argv, nullptr);
+  std::vector<std::wstring> args(argv + 1, argv + argc);
+  LocalFree(argv);
+  args.push_back(L"-Embedding");  // what COM adds when it starts the server
+  const ServerCommand served = ParseCommandLine(args);
+  EXPECT_EQ(served.action, ServerCommand::Action::kServe);
+  EXPECT_EQ(served.odbc.driver, "ODBC Driver 18 for SQL Server");
+  EXPECT_EQ(served.odbc.link_provider, "MSOLEDBSQL");
+  EXPECT_EQ(served.log_level, LogLevel::kError);
+  EXPECT_EQ(RunServerCommand(L"/UnregServerPerUser", 60000), 0);
+
+  EXPECT_EQ(ParseCommandLine({L"/OdbcDriver:"}).action, ServerCommand::Action::kInvalid);
 }
 
 TEST(Registration, AnUnknownSwitchIsRefusedWithExitCodeOne) {
