@@ -32,6 +32,19 @@ std::optional<std::wstring> SwitchValue(const std::wstring& arg, std::wstring_vi
   return arg.substr(1 + name.size());
 }
 
+// Takes a name given with a switch into `out` and passes it on to the server COM starts;
+// false (the command then invalid) for an empty name or one holding a character of `refused`.
+bool TakeName(ServerCommand& command, const std::wstring& switch_name, const std::wstring& value,
+              std::wstring_view refused, std::string& out) {
+  if (value.empty() || value.find_first_of(refused) != std::wstring::npos) {
+    command.action = ServerCommand::Action::kInvalid;
+    return false;
+  }
+  out = ToUtf8(value);
+  AddServerArgument(command, switch_name + Quoted(value));
+  return true;
+}
+
 }  // namespace
 
 ServerCommand ParseCommandLine(const std::vector<std::wstring>& args) {
@@ -78,21 +91,15 @@ ServerCommand ParseCommandLine(const std::vector<std::wstring>& args) {
       }
       AddServerArgument(command, L"/LogLevel:" + name.substr(9));
     } else if (const auto driver = SwitchValue(arg, L"odbcdriver:")) {
-      if (driver->empty() || driver->find(L'"') != std::wstring::npos) {
-        command.action = ServerCommand::Action::kInvalid;
+      if (!TakeName(command, L"/OdbcDriver:", *driver, L"\"", command.odbc.driver)) {
         command.error = L"/OdbcDriver takes the name of an installed ODBC driver";
         return command;
       }
-      command.odbc.driver = ToUtf8(*driver);
-      AddServerArgument(command, L"/OdbcDriver:" + Quoted(*driver));
     } else if (const auto provider = SwitchValue(arg, L"linkprovider:")) {
-      if (provider->empty() || provider->find_first_of(L"\" '") != std::wstring::npos) {
-        command.action = ServerCommand::Action::kInvalid;
+      if (!TakeName(command, L"/LinkProvider:", *provider, L"\" '", command.odbc.link_provider)) {
         command.error = L"/LinkProvider takes the name of an OLE DB provider (MSOLEDBSQL)";
         return command;
       }
-      command.odbc.link_provider = ToUtf8(*provider);
-      AddServerArgument(command, L"/LinkProvider:" + Quoted(*provider));
     } else if (name == L"virtualclock") {
       command.virtual_clock = true;
       AddServerArgument(command, L"/VirtualClock");

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 
 namespace rilo::db {
@@ -20,10 +21,7 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
-bool SameKeyword(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return std::ranges::equal(a, b, {}, lower, lower);
-}
+bool SameKeyword(std::string_view a, std::string_view b) { return EqualsAsciiNoCase(a, b); }
 
 struct Entry {
   std::string keyword;

@@ -2,22 +2,13 @@
 
 #include <charconv>
 
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 
 namespace rilo::db::odbc {
 namespace {
 
 constexpr std::string_view kThisMachine = "127.0.0.1";
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != prefix[i]) return false;
-  }
-  return true;
-}
 
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -28,7 +19,7 @@ std::string_view Trimmed(std::string_view text) {
 }  // namespace
 
 ServerNameParts SplitServerName(std::string_view name) {
-  if (StartsWithNoCase(name, "tcp:")) name.remove_prefix(4);
+  if (StartsWithAsciiNoCase(name, "tcp:")) name.remove_prefix(4);
   ServerNameParts parts;
   parts.whole = name;
   if (const std::size_t comma = name.rfind(','); comma != std::string_view::npos) {
@@ -44,7 +35,7 @@ ServerNameParts SplitServerName(std::string_view name) {
 }
 
 FreeTdsServer ReadFreeTdsServer(std::string_view name) {
-  if (StartsWithNoCase(name, "np:") || StartsWithNoCase(name, "lpc:")) {
+  if (StartsWithAsciiNoCase(name, "np:") || StartsWithAsciiNoCase(name, "lpc:")) {
     throw DbError(DbError::Kind::kUsage,
                   "server '" + std::string(name) +
                       "' names a named pipe or shared memory, which this server cannot use; "

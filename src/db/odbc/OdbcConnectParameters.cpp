@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/ConnectionString.h"
+#include "db/AsciiCase.h"
 #include "db/DbError.h"
 #include "db/odbc/FreeTdsServerName.h"
 #include "db/odbc/OdbcChoice.h"
@@ -16,14 +17,6 @@
 
 namespace rilo::db::odbc {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::ranges::transform(out, out.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
-  return out;
-}
 
 bool OneOf(std::string_view lowered, std::initializer_list<std::string_view> names) {
   return std::ranges::find(names, lowered) != names.end();
@@ -65,7 +58,7 @@ bool IsPlainKeyword(std::string_view keyword) {
 }
 
 bool IsFreeTds(std::string_view driver) {
-  const std::string lowered = Lower(driver);
+  const std::string lowered = AsciiLower(driver);
   return lowered.find("tdsodbc") != std::string::npos ||
          lowered.find("freetds") != std::string::npos;
 }
@@ -118,9 +111,9 @@ SQLUINTEGER ReadLoginTimeout(std::string_view text) {
 class KeywordList {
  public:
   void Set(std::string keyword, std::string value) {
-    const std::string lowered = Lower(keyword);
+    const std::string lowered = AsciiLower(keyword);
     for (auto& entry : entries_) {
-      if (Lower(entry.first) == lowered) {
+      if (AsciiLower(entry.first) == lowered) {
         entry.second = std::move(value);
         return;
       }
@@ -128,9 +121,9 @@ class KeywordList {
     entries_.emplace_back(std::move(keyword), std::move(value));
   }
   bool Has(std::string_view keyword) const {
-    const std::string lowered = Lower(keyword);
+    const std::string lowered = AsciiLower(keyword);
     return std::ranges::any_of(entries_,
-                               [&](const auto& entry) { return Lower(entry.first) == lowered; });
+                               [&](const auto& entry) { return AsciiLower(entry.first) == lowered; });
   }
   const std::vector<std::pair<std::string, std::string>>& entries() const { return entries_; }
 
@@ -156,7 +149,7 @@ OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_s
   KeywordList others;
 
   for (const auto& [keyword, value] : connection_string.entries()) {
-    const std::string lowered = Lower(keyword);
+    const std::string lowered = AsciiLower(keyword);
     if (IsDropped(lowered)) continue;
     if (IsLoginTimeout(lowered)) {
       parameters.login_timeout_seconds = ReadLoginTimeout(value);
@@ -199,7 +192,7 @@ OdbcConnectParameters ReadConnectParameters(const ConnectionString& connection_s
     attributes.push_back(Attribute(kKnown[i], *known[i], freetds));
   }
   const bool has_tds_version = std::ranges::any_of(
-      others.entries(), [](const auto& entry) { return Lower(entry.first) == "tds_version"; });
+      others.entries(), [](const auto& entry) { return AsciiLower(entry.first) == "tds_version"; });
   if (freetds && !has_tds_version) attributes.emplace_back("TDS_Version=7.4");
   for (const auto& [keyword, value] : others.entries()) {
     attributes.push_back(Attribute(keyword, value, freetds));
