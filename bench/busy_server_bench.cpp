@@ -27,8 +27,8 @@
 #include "db/StoreTables.h"
 #include "host/ServerProcess.h"
 #include "rilo/ClsRiloSever.h"
+#include "rilo/SampleChain.h"
 #include "rilo/ServerThread.h"
-#include "schema/SampleChain.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "db/access/Connection.h"
 #include "db/access/OpenSession.h"
 #include "db/access/Recordset.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace {
 

@@ -24,8 +24,8 @@
 #include "db/StoreTables.h"
 #include "refresh/RefreshMasterData.h"
 #include "rilo/Clock.h"
+#include "rilo/SampleChain.h"
 #include "rilo/ServerThread.h"
-#include "schema/SampleChain.h"
 
 namespace {
 

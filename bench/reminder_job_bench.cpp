@@ -25,9 +25,9 @@
 #include "component/Instance.h"
 #include "jobs/ReminderJob.h"
 #include "rilo/ClsRiloSever.h"
+#include "rilo/SampleChain.h"
 #include "rilo/ServerThread.h"
 #include "rilo/automation.h"
-#include "schema/SampleChain.h"
 
 namespace {
 

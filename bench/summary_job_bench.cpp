@@ -24,9 +24,9 @@
 #include "component/Instance.h"
 #include "jobs/DailySummaryJob.h"
 #include "rilo/ClsRiloSever.h"
+#include "rilo/SampleChain.h"
 #include "rilo/ServerThread.h"
 #include "rilo/automation.h"
-#include "schema/SampleChain.h"
 
 namespace {
 

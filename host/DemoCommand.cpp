@@ -16,8 +16,8 @@
 #include "LogLevelOption.h"
 #include "SignalFd.h"
 #include "rilo/ClsRiloSever.h"
+#include "rilo/SampleChain.h"
 #include "rilo/ServerThread.h"
-#include "schema/SampleChain.h"
 
 namespace rilo::host {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "schema/Schema.h"
+#include "rilo/StoreSchema.h"
 
 namespace rilo::host {
 

@@ -1,4 +1,4 @@
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 #include <fmt/format.h>
 
@@ -7,8 +7,8 @@
 
 #include "db/ModSQL.h"
 #include "db/Utf8Path.h"
+#include "rilo/StoreSchema.h"
 #include "schema/SampleRows.h"
-#include "schema/Schema.h"
 #include "schema/SqliteFile.h"
 #include "schema/TableCatalogue.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 #include "schema/SampleRandom.h"
 
 namespace rilo::schema {

@@ -1,4 +1,4 @@
-#include "schema/Schema.h"
+#include "rilo/StoreSchema.h"
 
 #include <fmt/format.h>
 

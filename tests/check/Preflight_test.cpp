@@ -9,7 +9,7 @@
 
 #include "db/sqlite/LinkedServerRegistry.h"
 #include "rilo/Preflight.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 #include "schema/SqliteQuery.h"
 
 namespace rilo {

@@ -22,7 +22,7 @@
 #include "ScriptHost.h"
 #include "ServerProcesses.h"
 #include "rilo/ClsRiloSever.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::com::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ServerProcess.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::host {
 namespace {

@@ -16,7 +16,7 @@
 #include "db/Engine.h"
 #include "db/Value.h"
 #include "db/access/OpenSession.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::host {
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "ServerProcess.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::host {
 namespace {

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "schema/SampleChain.h"
 #include "db/Utf8Path.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::testing {
 

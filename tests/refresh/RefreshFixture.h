@@ -21,7 +21,7 @@
 #include "db/access/Recordset.h"
 #include "db/access/StatementHook.h"
 #include "rilo/Diagnostics.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 #include "support/TestFolder.h"
 #include "support/VirtualServer.h"
 

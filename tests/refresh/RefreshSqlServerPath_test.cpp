@@ -12,7 +12,7 @@
 #include "db/access/StatementHook.h"
 #include "refresh/RefreshFixture.h"
 #include "refresh/RefreshMasterData.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 #include "support/VirtualServer.h"
 
 namespace rilo::refresh {

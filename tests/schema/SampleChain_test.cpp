@@ -1,4 +1,4 @@
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 #include <gtest/gtest.h>
 

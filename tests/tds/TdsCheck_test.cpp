@@ -9,7 +9,7 @@
 #include <string>
 
 #include "rilo/Preflight.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 #include "schema/SqliteQuery.h"
 #include "tds/TdsServer.h"
 

@@ -12,8 +12,8 @@
 #include "db/access/OpenSession.h"
 #include "jobs/StoreDatabase.h"
 #include "jobs/WorkedExample.h"
+#include "rilo/SampleChain.h"
 #include "rilo/automation.h"
-#include "schema/SampleChain.h"
 #include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
 

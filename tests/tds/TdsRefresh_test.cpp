@@ -14,8 +14,8 @@
 #include "db/StoreTables.h"
 #include "db/access/OpenSession.h"
 #include "db/sqlite/LinkedServerRegistry.h"
+#include "rilo/SampleChain.h"
 #include "rilo/automation.h"
-#include "schema/SampleChain.h"
 #include "support/VirtualServer.h"
 #include "tds/TdsServer.h"
 

@@ -7,7 +7,7 @@
 
 #include "db/access/SessionOptions.h"
 #include "db/sqlite/EngineFolder.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::db {
 namespace {

@@ -8,7 +8,7 @@
 #include "db/Value.h"
 #include "db/sqlite/EngineFolder.h"
 #include "db/sqlite/TsqlTranslator.h"
-#include "schema/SampleChain.h"
+#include "rilo/SampleChain.h"
 
 namespace rilo::db {
 namespace {
