@@ -9,6 +9,7 @@
 #include "component/StoreName.h"
 #include "component/frmClock.h"
 #include "db/ModSQL.h"
+#include "rilo/JobStatus.h"
 
 namespace rilo::component {
 namespace {
@@ -45,16 +46,17 @@ void Instance::Initialize() {
     return (*ClockForm).*control;
   };
   RunStep(context_, kWhere, "bind oTimer", [&] {
-    BindTimer(oTimer, form_timer(&frmClock::timClock), jobs_.daily_summary, "daily summary job");
+    BindTimer(oTimer, form_timer(&frmClock::timClock), jobs_.daily_summary,
+              JobName(Job::kDailySummary));
   });
   RunStep(context_, kWhere, "bind oTimer2", [&] {
-    BindTimer(oTimer2, form_timer(&frmClock::timClock2), jobs_.refresh, "refresh job");
+    BindTimer(oTimer2, form_timer(&frmClock::timClock2), jobs_.refresh, JobName(Job::kRefresh));
   });
   RunStep(context_, kWhere, "bind oTimer3", [&] {
-    BindTimer(oTimer3, form_timer(&frmClock::timClock3), RunProgressTicker, "progress ticker");
+    BindTimer(oTimer3, form_timer(&frmClock::timClock3), RunProgressTicker, JobName(Job::kProgressTicker));
   });
   RunStep(context_, kWhere, "bind oTimer4", [&] {
-    BindTimer(oTimer4, form_timer(&frmClock::timClock4), jobs_.reminder, "reminder job");
+    BindTimer(oTimer4, form_timer(&frmClock::timClock4), jobs_.reminder, JobName(Job::kReminder));
   });
   RunStep(context_, kWhere, "disable oTimer", [&] { oTimer.SetEnabled(false); });
   RunStep(context_, kWhere, "disable oTimer2", [&] { oTimer2.SetEnabled(false); });

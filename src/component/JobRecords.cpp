@@ -4,6 +4,7 @@
 #include <string>
 
 #include "component/Instance.h"
+#include "component/JobRun.h"
 #include "db/DbError.h"
 
 namespace rilo {
@@ -98,15 +99,11 @@ JobStatusSnapshot SnapshotJobStatus(const Instance& self) {
   JobStatusSnapshot snapshot;
   snapshot.taken = self.context().loop.clock().Now();
   snapshot.taken_wall = std::chrono::system_clock::now();
-  const std::pair<Job, const TimerRef*> jobs[] = {{Job::kDailySummary, &self.oTimer},
-                                                  {Job::kRefresh, &self.oTimer2},
-                                                  {Job::kProgressTicker, &self.oTimer3},
-                                                  {Job::kReminder, &self.oTimer4}};
-  for (const auto& [job, timer] : jobs) {
+  for (const TimerJob* job : kTimerJobs) {
     JobStatus status;
-    status.job = job;
-    ReadTimer(*timer, status);
-    const JobRecord& record = self.job_records()[job];
+    status.job = job->job;
+    ReadTimer(self.*job->timer, status);
+    const JobRecord& record = self.job_records()[job->job];
     status.running = record.running > 0;
     status.runs = record.runs;
     status.last_run = record.last_run;

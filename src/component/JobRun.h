@@ -19,21 +19,23 @@ namespace rilo::component {
 
 /// What tells the jobs apart in the protocol.
 struct TimerJob {
-  Job job;
-  std::string_view where;  // names the job in diagnostics
+  Job job;  // its JobName names it in diagnostics
   TimerRef Instance::*timer;
   std::string_view disable_step;
   std::string_view enable_step;  // empty: the run leaves its timer off
 };
 
-inline constexpr TimerJob kDailySummaryJob{Job::kDailySummary, "daily summary job",
-                                           &Instance::oTimer, "disable oTimer", "enable oTimer"};
-inline constexpr TimerJob kRefreshJob{Job::kRefresh, "refresh job", &Instance::oTimer2,
-                                      "disable oTimer2", ""};
-inline constexpr TimerJob kProgressTicker{Job::kProgressTicker, "progress ticker",
-                                          &Instance::oTimer3, "disable oTimer3", "enable oTimer3"};
-inline constexpr TimerJob kReminderJob{Job::kReminder, "reminder job", &Instance::oTimer4,
-                                       "disable oTimer4", "enable oTimer4"};
+inline constexpr TimerJob kDailySummaryJob{Job::kDailySummary, &Instance::oTimer, "disable oTimer",
+                                           "enable oTimer"};
+inline constexpr TimerJob kRefreshJob{Job::kRefresh, &Instance::oTimer2, "disable oTimer2", ""};
+inline constexpr TimerJob kProgressTicker{Job::kProgressTicker, &Instance::oTimer3,
+                                          "disable oTimer3", "enable oTimer3"};
+inline constexpr TimerJob kReminderJob{Job::kReminder, &Instance::oTimer4, "disable oTimer4",
+                                       "enable oTimer4"};
+
+/// The four, in the order of their timers.
+inline constexpr const TimerJob* kTimerJobs[] = {&kDailySummaryJob, &kRefreshJob, &kProgressTicker,
+                                                 &kReminderJob};
 
 /// One run of a timer job, as its work sees it. Every step runs under the class's failure
 /// rule. Server thread only.
@@ -48,12 +50,12 @@ class JobRun {
   JobRun& operator=(const JobRun&) = delete;
 
   Instance& self() const { return self_; }
-  std::string_view where() const { return job_.where; }
+  std::string_view where() const { return JobName(job_.job); }
 
   /// One step of the job; true when it completed, false when it failed and was skipped.
   template <class Body>
   bool Step(std::string_view step, Body&& body) {
-    return RunStep(self_.context(), job_.where, step, std::forward<Body>(body));
+    return RunStep(self_.context(), where(), step, std::forward<Body>(body));
   }
 
   /// The step that raises the event. `raise` returns whether it raised (the summary and the
